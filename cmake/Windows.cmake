@@ -1,0 +1,50 @@
+# The Windows part of the build: the product, its test doubles and the end-to-end tests under Wine.
+
+# One self-contained exe: the runtime is linked in, so only system DLLs are imported.
+set(SONAFEED_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+configure_file(${CMAKE_SOURCE_DIR}/tests/wine/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+
+add_library(sonafeed_framework STATIC
+    framework/String.cpp
+    framework/StdioFile.cpp
+    framework/WinApp.cpp
+    framework/Wnd.cpp
+    framework/Dialog.cpp
+    framework/Internet.cpp)
+target_link_libraries(sonafeed_framework PUBLIC sonafeed_flags comctl32 wininet shell32)
+
+add_executable(Sonafeed WIN32
+    app/SonafeedApp.cpp
+    ui/SonafeedDlg.cpp
+    ui/ActivityLog.cpp
+    ui/Tray.cpp
+    settings/Settings.cpp
+    devices/DeviceListing.cpp
+    devices/DeviceList.cpp
+    live/PublishCheck.cpp
+    live/Encoder.cpp
+    live/LiveControl.cpp
+    relay/OpenApiClient.cpp
+    relay/RelayControl.cpp
+    res/Sonafeed.rc)
+target_link_libraries(Sonafeed PRIVATE sonafeed_core sonafeed_framework ${SONAFEED_STATIC_LINK})
+target_link_options(Sonafeed PRIVATE $<$<CONFIG:Release>:-s>)
+set_source_files_properties(res/Sonafeed.rc PROPERTIES OBJECT_DEPENDS
+    "${CMAKE_SOURCE_DIR}/res/Sonafeed.ico;${CMAKE_SOURCE_DIR}/res/Sonafeed.exe.manifest;${CMAKE_SOURCE_DIR}/res/resource.h")
+
+# Wine session for the tests: a prefix, an Xvfb display and a persistent wineserver.
+add_executable(wine_keepalive WIN32 tests/wine/keepalive.cpp)
+target_link_libraries(wine_keepalive PRIVATE ${SONAFEED_STATIC_LINK})
+add_test(NAME wine_session_start
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session.sh start ${CMAKE_BINARY_DIR}
+                 $<TARGET_FILE:wine_keepalive>)
+add_test(NAME wine_session_stop
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session.sh stop ${CMAKE_BINARY_DIR})
+set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
+set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+add_subdirectory(tests/doubles)
+add_subdirectory(tests/e2e)

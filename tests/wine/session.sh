@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Starts or stops the Wine session that the Windows tests share:
+#   session.sh start BUILD_DIR KEEPALIVE_EXE   session.sh stop BUILD_DIR
+# Start creates the prefix once, starts Xvfb on a free display and a persistent wineserver, and
+# keeps one small GUI program running so that Wine's desktop process stays up between tests.
+set -euo pipefail
+action=$1 build=$2
+run="$build/wine-run"
+export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+
+stop() {
+    wineserver -k 2>/dev/null || true
+    if [ -s "$build/xvfb.pid" ]; then kill "$(cat "$build/xvfb.pid")" 2>/dev/null || true; fi
+    rm -f "$build/xvfb.pid" "$build/xvfb-display"
+}
+
+if [ "$action" = stop ]; then stop; exit 0; fi
+
+stop
+# Xvfb writes the display it picked to fd 3 once it accepts connections.
+setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    3>"$build/xvfb-display" </dev/null >/dev/null 2>&1 &
+echo $! >"$build/xvfb.pid"
+for _ in $(seq 100); do [ -s "$build/xvfb-display" ] && break; sleep 0.1; done
+[ -s "$build/xvfb-display" ] || { echo "Xvfb did not start"; exit 1; }
+
+# A persistent server: otherwise every program pays for a server start. The prefix may already
+# exist (test discovery at build time creates it).
+mkdir -p "$WINEPREFIX"
+setsid wineserver -p </dev/null >/dev/null 2>&1 || true
+if [ ! -f "$WINEPREFIX/system.reg" ]; then "$run" wineboot -i >/dev/null 2>&1; fi
+# Without a window manager Wine waits about 2 s on each minimise and close unless unmanaged.
+"$run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+setsid "$run" "$3" </dev/null >/dev/null 2>&1 &
+echo "Wine session on display :$(cat "$build/xvfb-display")"
