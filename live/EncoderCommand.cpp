@@ -1,0 +1,53 @@
+#include "live/EncoderCommand.h"
+
+#include "framework/Cp936.h"
+
+namespace {
+
+// Escapes text that goes between double quotes: a quote becomes \" and the backslashes in
+// front of it are doubled. Backslashes at the very end are doubled too, because they precede
+// the closing quote: a name ending in a backslash would otherwise swallow that quote.
+void AppendQuotedBody(std::string& out, const std::string& text) {
+    size_t backslashes = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsCp936DoubleByte(text, i)) {
+            // Taken whole: a trail byte 0x5C is part of the character, not a backslash.
+            out.append(backslashes, '\\');
+            backslashes = 0;
+            out.append(text, i, 2);
+            ++i;
+        } else if (text[i] == '\\') {
+            ++backslashes;
+        } else if (text[i] == '"') {
+            out.append(backslashes * 2 + 1, '\\');
+            out += '"';
+            backslashes = 0;
+        } else {
+            out.append(backslashes, '\\');
+            backslashes = 0;
+            out += text[i];
+        }
+    }
+    out.append(backslashes * 2, '\\');
+}
+
+} // namespace
+
+std::string BuildEncoderArgs(const std::string& device, const std::string& bitrate,
+                             const std::string& publishUrl) {
+    std::string args = " -f dshow -i audio=\"";
+    AppendQuotedBody(args, device);
+    args += "\" -y -c:a libfdk_aac -b:a ";
+    args += bitrate;
+    args += "k -f flv ";
+    // Blanks were removed from the address beforehand; only a tab or a quote can still split it.
+    if (publishUrl.find_first_of("\t\"") == std::string::npos) {
+        args += publishUrl;
+    } else {
+        args += '"';
+        AppendQuotedBody(args, publishUrl);
+        args += '"';
+    }
+    args += ' ';
+    return args;
+}

@@ -1,0 +1,31 @@
+// The cloud open API call that relays another source into the stream: request body, answer
+// judgement and the service endpoint.
+#pragma once
+
+#include <string>
+
+// parameter={"access_id":..,"access_key":..,"appid":..,"type":..,"autoPlay":1,"from":..,
+// "stream":..}; note the argument order differs from the body's. Values are JSON-escaped and
+// the form value is percent-encoded where needed; code page 936 characters go out unchanged, a
+// stray lead byte that starts no character as \u00XX.
+std::string BuildPullRequestBody(const std::string& accessId, const std::string& accessKey,
+                                 const std::string& appId, const std::string& stream,
+                                 const std::string& type, const std::string& from);
+
+// The answer contains "Flag":100, (the service's success code).
+bool IsPullAccepted(const std::string& answer);
+
+// The answer contains "Flag":105 (a relay is already active).
+bool HoldsRelayActiveFlag(const std::string& answer);
+
+// texts::kPostErrorFormat with the HTTP status.
+std::string FormatPostError(int status);
+
+struct OpenApiEndpoint {
+    std::string host;
+    unsigned short port;
+};
+
+// `value` of texts::kOpenApiEnvironment: "host" or "host:port" (port 1..65535, digits only);
+// nullptr, empty or anything else gives texts::kOpenApiHost on port 80.
+OpenApiEndpoint ParseOpenApiEndpoint(const char* value);

@@ -1,0 +1,128 @@
+#include "live/EncoderCommand.h"
+
+#include "framework/Cp936.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// Splits a command line the way the Windows C runtime does, a code page 936 double-byte
+// character taken whole.
+std::vector<std::string> ParseArgs(const std::string& line) {
+    std::vector<std::string> args;
+    size_t i = 0;
+    while (true) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        if (i == line.size()) return args;
+        std::string arg;
+        bool quoted = false;
+        while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
+            if (IsCp936DoubleByte(line, i)) {
+                arg.append(line, i, 2);
+                i += 2;
+            } else if (line[i] == '\\') {
+                size_t count = 0;
+                while (i < line.size() && line[i] == '\\')
+                    ++count, ++i;
+                if (i < line.size() && line[i] == '"') {
+                    arg.append(count / 2, '\\');
+                    if (count % 2 == 1) {
+                        arg += '"';
+                        ++i;
+                    }
+                } else {
+                    arg.append(count, '\\');
+                }
+            } else if (line[i] == '"') {
+                quoted = !quoted;
+                ++i;
+            } else {
+                arg += line[i++];
+            }
+        }
+        args.push_back(arg);
+    }
+}
+
+std::vector<std::string> ExpectedArgs(const std::string& device, const std::string& bitrate,
+                                      const std::string& url) {
+    return {"-f",          "dshow", "-i",         "audio=" + device,
+            "-y",          "-c:a",  "libfdk_aac", "-b:a",
+            bitrate + "k", "-f",    "flv",        url};
+}
+
+// A long text mixing everything the escaping has to care about.
+std::string Tricky(size_t length) {
+    const std::string pieces[] = {"a", "\\", "\"", " ", "\t", "誠", "\\\\\"", "直"};
+    std::string text;
+    for (size_t i = 0; text.size() < length; ++i)
+        text += pieces[(i * 7 + i / 3) % 8];
+    return text;
+}
+
+} // namespace
+
+TEST(EncoderCommand, BuildsExactBytes) {
+    const std::string head = " -f dshow -i audio=\"";
+    const struct {
+        std::string device, bitrate, url, expected;
+    } cases[] = {
+        {"Line In", "96", "rtmp://h/live/s",
+         " -f dshow -i audio=\"Line In\" -y -c:a libfdk_aac -b:a 96k -f flv rtmp://h/live/s "},
+        {"Line In", "192", "rtmp://h/live/s",
+         " -f dshow -i audio=\"Line In\" -y -c:a libfdk_aac -b:a 192k -f flv rtmp://h/live/s "},
+        {"麦克风 (誠)", "96", "rtmp://h/直播/誠",
+         head + "麦克风 (誠)\" -y -c:a libfdk_aac -b:a 96k -f flv rtmp://h/直播/誠 "},
+        {"誠\"", "96", "u", head + "誠\\\"\" -y -c:a libfdk_aac -b:a 96k -f flv u "},
+        {"誠", "96", "u", head + "\xD5\x5C\" -y -c:a libfdk_aac -b:a 96k -f flv u "},
+        {"Mic \"Pro\"", "96", "u",
+         head + "Mic \\\"Pro\\\"\" -y -c:a libfdk_aac -b:a 96k -f flv u "},
+        {"Mic\\", "96", "u", head + "Mic\\\\\" -y -c:a libfdk_aac -b:a 96k -f flv u "},
+        {"a\\b\\\"c", "96", "u", head + "a\\b\\\\\\\"c\" -y -c:a libfdk_aac -b:a 96k -f flv u "},
+        {"M", "96", "rtmp://h/a/s\\",
+         head + "M\" -y -c:a libfdk_aac -b:a 96k -f flv rtmp://h/a/s\\ "},
+        {"M", "96", "rtmp://h/a/s\tx\\",
+         head + "M\" -y -c:a libfdk_aac -b:a 96k -f flv \"rtmp://h/a/s\tx\\\\\" "},
+        {"M", "96", "rtmp://h/a/\"s\"",
+         head + "M\" -y -c:a libfdk_aac -b:a 96k -f flv \"rtmp://h/a/\\\"s\\\"\" "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.device + " / " + c.url);
+        EXPECT_EQ(BuildEncoderArgs(c.device, c.bitrate, c.url), c.expected);
+    }
+}
+
+TEST(EncoderCommand, LongPlainTextsGoOutWhole) {
+    const std::string device(5000, 'd');
+    const std::string url = "rtmp://h/a/" + std::string(5000, 's');
+    EXPECT_EQ(BuildEncoderArgs(device, "96", url), " -f dshow -i audio=\"" + device +
+                                                       "\" -y -c:a libfdk_aac -b:a 96k -f flv " +
+                                                       url + " ");
+}
+
+TEST(EncoderCommand, EveryValueStaysOneArgument) {
+    const struct {
+        std::string device, url;
+    } cases[] = {
+        {"Line In", "rtmp://h/a/s"},
+        {"", "rtmp://h/a/s"},
+        {"\"", "rtmp://h/a/\""},
+        {"\\", "rtmp://h/a/s\\"},
+        {"\\\\", "rtmp://h/a/s\t\\"},
+        {"a\\\"b", "rtmp://h/a\\\"/s"},
+        {"\\\\\"", "\t"},
+        {"a\tb  c", "rtmp://h/a/s\\\\"},
+        {"誠\"", "rtmp://h/誠\t誠\""},
+        {"誠\\", "rtmp://h/a/誠\\"},
+        {"麦克风 \"誠\" \\", "rtmp://h/a/\"\\"},
+        {Tricky(5000), "rtmp://h/a/" + Tricky(5000)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.device.substr(0, 40) + " / " + c.url.substr(0, 40));
+        EXPECT_EQ(ParseArgs(BuildEncoderArgs(c.device, "96", c.url)),
+                  ExpectedArgs(c.device, "96", c.url));
+    }
+}

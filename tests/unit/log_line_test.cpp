@@ -1,0 +1,40 @@
+#include "ui/LogLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::tm Time(int year, int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return t;
+}
+
+} // namespace
+
+TEST(LogLine, FormatsStampAndMessage) {
+    const std::tm early = Time(2024, 1, 2, 3, 4, 5);
+    const std::tm late = Time(1999, 12, 31, 23, 59, 59);
+    const std::string longMessage(5000, 'x');
+    const struct {
+        const std::tm* local;
+        std::string message;
+        std::string expected;
+    } cases[] = {
+        {&early, "直播中", "2024-01-02 03:04:05 直播中"},
+        {&late, "a", "1999-12-31 23:59:59 a"},
+        {&early, "", "2024-01-02 03:04:05 "},
+        {nullptr, "msg", "0-00-00 -1:-1:-1 msg"},
+        {&early, "100% %s %d", "2024-01-02 03:04:05 100% %s %d"},
+        {&early, longMessage, "2024-01-02 03:04:05 " + longMessage},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected.substr(0, 40));
+        EXPECT_EQ(FormatLogLine(c.local, c.message), c.expected);
+    }
+}

@@ -1,0 +1,64 @@
+// Every text the program shows, logs, writes or sends, defined once. The sources are UTF-8;
+// the compiler turns each literal into code page 936 bytes.
+#pragma once
+
+namespace texts {
+
+// Captions and labels that the code sets at run time.
+inline constexpr char kStartLive[] = "开始直播";
+inline constexpr char kStopLive[] = "停止直播";
+inline constexpr char kStartPull[] = "开始拉流";
+inline constexpr char kStopPull[] = "停止拉流";
+inline constexpr char kTrayTip[] = "Kelvo电台推流客户端";
+
+// The bitrate box's entries in kbit/s, in this order; a stored position means one of them.
+inline constexpr const char* kBitrates[] = {"32", "48", "64", "96", "128", "192"};
+inline constexpr int kDefaultBitrateIndex = 1;
+
+// Message boxes.
+inline constexpr char kFfmpegMissing[] = "请把ffmpeg.exe 文件放到执行文件目录！！！";
+inline constexpr char kCreatePipeFailed[] = "Error On CreatePipe()";
+inline constexpr char kCreateProcessFailed[] = "Error on CreateProcess()";
+
+// Activity log lines.
+inline constexpr char kLive[] = "直播中。。。";
+inline constexpr char kLiveClosed[] = "关闭直播。。。";
+inline constexpr char kEncoderRestart[] = "直播进程被关闭，系统自动重启进程！";
+inline constexpr char kCallProcessFailed[] = "call process  failed!";
+inline constexpr char kTimerErrorFormat[] = "Ontimer error:%u";
+inline constexpr char kUrlTooShort[] = "请重新设置服务器地址，服务器地址不存在！";
+inline constexpr char kUrlBadPrefix[] = "请重新设置服务器地址，必须以\"rtmp://\"开头，请参考示例！";
+inline constexpr char kUrlEmptyApp[] = "请重新设置服务器地址，APP字段不可为空，请参考示例！";
+inline constexpr char kUrlEmptyStream[] = "请重新设置服务器地址，STREAM字段不可为空，请参考示例！";
+inline constexpr char kUrlNotPublishDomain[] = "非Kelvo习惯直播地址，有可能出错！！！";
+inline constexpr char kNoDevice[] = "音频设备选择有误，请重新选择，或者检查声卡驱动程序！！！";
+inline constexpr char kUrlNoSlash[] = "请重新设置服务器地址，服务器地址不存在111！";
+inline constexpr char kUrlNoSecondSlash[] = "请重新设置服务器地址，服务器地址不存在222！";
+inline constexpr char kPulling[] = "拉流中。。。";
+inline constexpr char kPullStopped[] = "停止拉流。。。";
+inline constexpr char kPullFailed[] = "拉流失败：";
+inline constexpr char kPullStopFailed[] = "停止拉流失败：";
+inline constexpr char kDeviceFileCreateFailed[] = "创建设备列表文件失败！";
+inline constexpr char kDeviceFileOpenFailed[] = "ParseDeviceLIst 打开文件失败！";
+inline constexpr char kDeviceSearchRestart[] = "重新查找开始符号";
+
+// Files and the encoder's listing mode.
+inline constexpr char kConfigFile[] = "config.db";
+inline constexpr char kConfigTempFile[] = "config.db.tmp";
+inline constexpr char kDeviceFile[] = "device.txt";
+inline constexpr char kStatusFile[] = "c://NetStatus.txt";
+inline constexpr char kEncoderFileName[] = "\\ffmpeg.exe";
+inline constexpr char kListDevicesArgs[] = " -list_devices true -f dshow -i dummy ";
+
+// The service.
+inline constexpr char kPublishDomainSuffix[] = ".push.kelvo.net/";
+inline constexpr char kOpenApiHost[] = "openapi.kelvo.net";
+inline constexpr char kOpenApiEnvironment[] = "SONAFEED_OPENAPI";
+inline constexpr char kOpenApiTarget[] = "/v2/VXR.PullStreamOp";
+inline constexpr char kOpenApiHeader[] = "Content-Type: application/x-www-form-urlencoded;";
+inline constexpr char kPostErrorFormat[] = "POST err ：%d";
+inline constexpr char kPullAdd[] = "add";
+inline constexpr char kPullDel[] = "del";
+inline constexpr char kPullPlay[] = "play";
+
+} // namespace texts
