@@ -1,0 +1,82 @@
+#include "framework/Internet.h"
+
+#include "framework/String.h"
+#include "framework/WinApp.h"
+#include "framework/Wnd.h"
+
+namespace {
+HINTERNET Checked(HINTERNET handle) {
+    if (!handle) throw CInternetException(::GetLastError());
+    return handle;
+}
+} // namespace
+
+void CInternetException::ReportError() const {
+    char* description = nullptr;
+    ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     ::GetModuleHandleA("wininet.dll"), m_dwError, 0,
+                     reinterpret_cast<char*>(&description), 0, nullptr);
+    CString text;
+    if (description)
+        text = description;
+    else
+        text.Format("WinINet error %lu.", m_dwError);
+    ::LocalFree(description);
+    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+}
+
+CInternetHandle::CInternetHandle(HINTERNET handle) : m_hHandle(Checked(handle)) {}
+
+void CInternetHandle::Close() {
+    if (m_hHandle) ::InternetCloseHandle(m_hHandle);
+    m_hHandle = nullptr;
+}
+
+CInternetSession::CInternetSession(const char* agent, DWORD_PTR context, DWORD accessType)
+    : CInternetHandle(
+          ::InternetOpenA(agent ? agent : AfxGetAppName(), accessType, nullptr, nullptr, 0)),
+      m_dwContext(context) {}
+
+BOOL CInternetSession::SetOption(DWORD option, DWORD value) {
+    return ::InternetSetOptionA(m_hHandle, option, &value, sizeof value);
+}
+
+std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const char* server,
+                                                                     INTERNET_PORT port,
+                                                                     const char* user,
+                                                                     const char* password) {
+    return std::make_unique<CHttpConnection>(::InternetConnectA(
+        m_hHandle, server, port, user, password, INTERNET_SERVICE_HTTP, 0, m_dwContext));
+}
+
+std::unique_ptr<CHttpFile> CHttpConnection::OpenRequest(int verb, const char* object,
+                                                        const char* referrer, DWORD_PTR context,
+                                                        const char** acceptTypes,
+                                                        const char* version, DWORD flags) {
+    static const char* const verbs[] = {"POST"};
+    return std::make_unique<CHttpFile>(::HttpOpenRequestA(m_hHandle, verbs[verb], object, version,
+                                                          referrer, acceptTypes, flags, context));
+}
+
+void CHttpFile::SendRequest(const char* headers, DWORD headersLength, const void* body,
+                            DWORD bodyLength) {
+    if (!::HttpSendRequestA(m_hHandle, headers, headersLength, const_cast<void*>(body), bodyLength))
+        throw CInternetException(::GetLastError());
+}
+
+DWORD CHttpFile::QueryInfoStatusCode() const {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!::HttpQueryInfoA(m_hHandle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                          &size, nullptr))
+        throw CInternetException(::GetLastError());
+    return status;
+}
+
+UINT CHttpFile::Read(void* buffer, UINT count) {
+    DWORD read = 0;
+    if (!::InternetReadFile(m_hHandle, buffer, count, &read))
+        throw CInternetException(::GetLastError());
+    return read;
+}

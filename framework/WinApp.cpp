@@ -1,0 +1,39 @@
+#include "framework/WinApp.h"
+
+#include <string>
+
+namespace {
+CWinApp* theApp = nullptr;
+std::string appName;
+} // namespace
+
+CWinApp::CWinApp() {
+    theApp = this;
+}
+
+CWinApp* AfxGetApp() {
+    return theApp;
+}
+const char* AfxGetAppName() {
+    return appName.c_str();
+}
+HINSTANCE AfxGetInstanceHandle() {
+    return GetModuleHandleA(nullptr);
+}
+
+static std::string ProgramNameWithoutExtension() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
+    std::string name = path;
+    name.erase(0, name.find_last_of("\\/") + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.erase(dot);
+    return name;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    appName = ProgramNameWithoutExtension();
+    // The program's InitInstance runs the whole program modally; no message loop follows.
+    theApp->InitInstance();
+    return 0;
+}
