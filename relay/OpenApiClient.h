@@ -1,0 +1,8 @@
+#pragma once
+#include "framework/String.h"
+
+// Sends one PullStreamOp request of the given type ("add", "del" or "play"). True when the
+// service accepted it; otherwise error holds the service's answer or the HTTP status. A
+// transport failure throws CInternetException.
+bool CallPullStreamOp(CString accessId, CString accessKey, CString appId, CString stream,
+                      CString type, CString from, CString& error);

@@ -1,0 +1,9 @@
+// CAboutDlg: the About box; OK and Escape end it.
+#pragma once
+#include "framework/Dialog.h"
+#include "res/resource.h"
+
+class CAboutDlg : public CDialog {
+  public:
+    CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+};

@@ -1,0 +1,146 @@
+#include "ui/SonafeedDlg.h"
+
+#include "framework/Exception.h"
+#include "framework/WinApp.h"
+#include "ui/AboutDlg.h"
+#include "ui/Texts.h"
+
+#include <cstring>
+#include <io.h>
+
+CSonafeedDlg::CSonafeedDlg()
+    : CDialog(IDD_SONAFEED_DIALOG),
+      m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+CSonafeedDlg::~CSonafeedDlg() {
+    // The only place the tray icon goes; with the zero-filled record there is none to remove.
+    ::Shell_NotifyIconA(NIM_DELETE, reinterpret_cast<PNOTIFYICONDATAA>(&m_nid));
+}
+
+void CSonafeedDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Control(pDX, IDC_LOG_LIST, m_listLog);
+    DDX_Control(pDX, IDC_DEVICE_COMBO, m_comboDevice);
+    DDX_Text(pDX, IDC_PUBLISH_URL, m_strPublishUrl);
+    DDX_Text(pDX, IDC_ACCESS_KEY, m_strAccessKey);
+    DDX_Text(pDX, IDC_ACCESS_ID, m_strAccessId);
+    DDX_Text(pDX, IDC_PULL_URL, m_strPullUrl);
+    DDX_Control(pDX, IDC_BITRATE_COMBO, m_comboBitrate);
+}
+
+BEGIN_MESSAGE_MAP(CSonafeedDlg, CDialog)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_BN_CLICKED(IDC_REFRESH_DEVICES, RefreshDevices)
+ON_CBN_SELCHANGE(IDC_DEVICE_COMBO, OnDeviceSel)
+ON_BN_CLICKED(IDC_START_LIVE, OnStartLive)
+ON_WM_CLOSE()
+ON_WM_TIMER()
+ON_BN_CLICKED(IDC_CLEAR_LOG, OnClearLog)
+ON_MESSAGE(WM_TRAYNOTIFY, OnTrayNotify)
+ON_BN_CLICKED(IDC_MIN_TO_TRAY, OnMinToTray)
+ON_CBN_SELCHANGE(IDC_BITRATE_COMBO, OnBitrateSel)
+ON_BN_CLICKED(IDC_START_PULL, OnStartPull)
+ON_BN_CLICKED(IDC_AUTO_PULL, OnAutoPull)
+END_MESSAGE_MAP()
+
+// The program's directory, from its path cut to 256 bytes, without the trailing backslash.
+static CString ProgramDirectory() {
+    char path[256] = {};
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string directory(path, strnlen(path, sizeof path));
+    const size_t backslash = directory.rfind('\\');
+    if (backslash != std::string::npos) directory.erase(backslash);
+    return CString(std::move(directory));
+}
+
+BOOL CSonafeedDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+        char about[256] = {};
+        ::LoadStringA(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, sizeof about);
+        if (about[0]) {
+            ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    // Each entry after the position the previous insertion reported: the sorted box keeps
+    // this numeric order, which gives a stored position its meaning.
+    int position = -1;
+    for (const char* bitrate : texts::kBitrates)
+        position = m_comboBitrate.InsertString(position + 1, bitrate);
+
+    m_nRestartCount = 0;
+    m_pi.hProcess = nullptr;
+    m_pi.hThread = nullptr;
+    m_nDeviceIndex = 0;
+    m_nMinToTray = 0;
+    m_nBitrateIndex = texts::kDefaultBitrateIndex;
+    m_bLive = false;
+    m_strAppDir = ProgramDirectory();
+    m_strFfmpegPath = m_strAppDir + texts::kEncoderFileName;
+
+    if (_access(m_strFfmpegPath, 0) != 0) {
+        MessageBox(texts::kFfmpegMissing);
+        return TRUE;
+    }
+    if (!LoadConfig()) RefreshDevices();
+    m_comboBitrate.SetCurSel(m_nBitrateIndex);
+    CheckDlgButton(IDC_MIN_TO_TRAY, m_nMinToTray > 0 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(IDC_AUTO_PULL, m_nAutoPull > 0 ? BST_CHECKED : BST_UNCHECKED);
+    UpdateData(FALSE);
+    RequestPullStateAtStartup();
+    return TRUE;
+}
+
+void CSonafeedDlg::OnSysCommand(UINT nID, LPARAM) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+    } else if (nID == SC_MINIMIZE && m_nMinToTray != 0) {
+        MinimizeToTray();
+    } else {
+        Default();
+    }
+}
+
+void CSonafeedDlg::OnPaint() {
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT client;
+    ::GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - iconWidth + 1) / 2;
+    const int y = (client.bottom - client.top - iconHeight + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &paint);
+}
+
+HCURSOR CSonafeedDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CSonafeedDlg::OnClose() {
+    if (m_bPulling && m_nAutoPull == 0) {
+        // An unreachable service must not keep the operator from ending the program: after
+        // the error box, closing goes on and the relay stays held at the service.
+        try {
+            OnStartPull();
+        } catch (const CException& error) {
+            error.ReportError();
+        }
+    }
+    StopEncoder();
+    // The watchdog timer ends with the window; the settings are not saved here.
+    CDialog::OnOK();
+}

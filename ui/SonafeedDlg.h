@@ -1,0 +1,115 @@
+// CSonafeedDlg: the main dialog. It owns all of the program's state; every operation of the
+// program is one of its member functions, called through the message map or by each other.
+#pragma once
+#include "framework/Dialog.h"
+#include "framework/MessageMap.h"
+#include "framework/StdioFile.h"
+#include "framework/StringArray.h"
+#include "res/resource.h"
+
+#include <shellapi.h>
+
+struct ConfigValues;
+
+// The shell's original 88-byte notification-icon record, which every shell version accepts.
+struct NotifyIconRecord {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    CHAR szTip[64];
+};
+static_assert(sizeof(NotifyIconRecord) == 88, "the shell reads exactly this layout");
+
+// The tray icon's callback message.
+constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;
+// The watchdog timer on the main dialog.
+constexpr UINT_PTR IDT_WATCHDOG = 100;
+
+class CSonafeedDlg : public CDialog {
+  public:
+    CSonafeedDlg();
+    ~CSonafeedDlg() override;
+
+  protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    // Enter and Escape must not end the program behind OnClose's back: the encoder would go on
+    // publishing as an orphan and a held relay would never be stopped.
+    void OnOK() override {}
+    void OnCancel() override {}
+
+    // Start-up and window (SonafeedDlg.cpp).
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnClose();
+
+    // Activity log (ActivityLog.cpp).
+    void AddLog(CString message);
+    void OnClearLog();
+
+    // Tray icon (Tray.cpp).
+    void MinimizeToTray();
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+
+    // Settings (Settings.cpp).
+    bool LoadConfig();
+    bool ReadConfigLine(CStdioFile& file, CString& line);
+    void SaveConfig();
+    void OnDeviceSel();
+    void OnBitrateSel();
+    void OnMinToTray();
+    void OnAutoPull();
+
+    // Capture devices (DeviceListing.cpp, DeviceList.cpp).
+    void RefreshDevices();
+    void ParseDeviceList(bool listingComplete);
+    void FillDeviceCombo();
+
+    // Live broadcast (PublishCheck.cpp, Encoder.cpp, LiveControl.cpp).
+    bool CheckPublishUrl();
+    bool CheckBeforeLive();
+    void StartEncoder();
+    void StopEncoder();
+    void OnStartLive();
+    void OnTimer(UINT_PTR nIDEvent);
+
+    // Relay (RelayControl.cpp).
+    bool SplitPublishUrl(CString& appId, CString& stream);
+    void OnStartPull();
+    void RequestPullStateAtStartup();
+
+    DECLARE_MESSAGE_MAP()
+
+  private:
+    ConfigValues ConfigFromMembers() const;
+    void ApplyConfig(const ConfigValues& values);
+    void CloseEncoderHandles();
+    void RestartEncoderOnSchedule();
+    void EndLive();
+
+    HICON m_hIcon;
+    PROCESS_INFORMATION m_pi{};
+    CString m_strAppDir;
+    CString m_strFfmpegPath;
+    CListBox m_listLog;
+    CComboBox m_comboDevice;
+    CStringArray m_arrDevices;
+    int m_nDeviceIndex = 0;
+    bool m_bLive = false;
+    CString m_strDevice;
+    int m_nRestartCount = 0;
+    NotifyIconRecord m_nid{};
+    int m_nMinToTray = 0;
+    CString m_strPublishUrl;
+    CComboBox m_comboBitrate;
+    int m_nBitrateIndex = 1;
+    CString m_strPullUrl;
+    CString m_strAccessKey;
+    CString m_strAccessId;
+    int m_nAutoPull = 0;
+    bool m_bPulling = false;
+};
