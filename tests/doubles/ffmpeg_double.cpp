@@ -1,0 +1,160 @@
+// Stands in for ffmpeg.exe in end-to-end tests. Behaviour comes from ffmpeg-double.txt beside
+// the exe, re-read at every start so a test can change it while Sonafeed runs:
+//   listing=<file>        listing mode writes that file's bytes to stdout unchanged
+//   listing_delay_ms=N    listing mode waits N ms before writing
+//   listing_hang=1        listing mode never exits after writing
+//   exit_after_ms=N       publishing mode exits with code 1 after N ms (default: never)
+// Every run records its exact command line and module path as runs\<n>.cmdline and .module
+// (listing runs as runs\list-<n>.*), so a test can check what it was given.
+// Built without -fexec-charset: the built-in listing must stay UTF-8, as the real tool prints.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+namespace {
+
+std::string ReadWholeFile(const std::string& path, bool* ok) {
+    std::string data;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    *ok = file != INVALID_HANDLE_VALUE;
+    if (!*ok) return data;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buf, sizeof buf, &got, nullptr) && got > 0)
+        data.append(buf, got);
+    CloseHandle(file);
+    return data;
+}
+
+// Loops because a pipe may take fewer bytes than offered; stops when the reader has gone.
+void WriteAll(HANDLE handle, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD wrote = 0;
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 4096));
+        if (!WriteFile(handle, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) return;
+        done += wrote;
+    }
+}
+
+std::map<std::string, std::string> ReadControl(const std::string& dir) {
+    std::map<std::string, std::string> keys;
+    bool ok = false;
+    std::string text = ReadWholeFile(dir + "\\ffmpeg-double.txt", &ok);
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        size_t eq = line.find('=');
+        if (eq != std::string::npos) keys[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return keys;
+}
+
+// Returns `fallback` when the key is absent or not a number.
+DWORD Number(const std::map<std::string, std::string>& keys, const char* key, DWORD fallback) {
+    auto it = keys.find(key);
+    if (it == keys.end() || it->second.empty()) return fallback;
+    char* end = nullptr;
+    unsigned long value = std::strtoul(it->second.c_str(), &end, 10);
+    return *end == '\0' ? static_cast<DWORD>(value) : fallback;
+}
+
+// Claims the first free number with CREATE_NEW, so concurrent runs never share one. The
+// .cmdline file stays open unshared until both files are written: a test that can open it
+// finds the run's record complete.
+unsigned Record(const std::string& dir, const std::string& prefix, const std::string& module) {
+    std::string runs = dir + "\\runs";
+    CreateDirectoryA(runs.c_str(), nullptr);
+    for (unsigned n = 1; n < 100000; ++n) {
+        std::string base = runs + "\\" + prefix + std::to_string(n);
+        HANDLE cmdline = CreateFileA((base + ".cmdline").c_str(), GENERIC_WRITE, 0, nullptr,
+                                     CREATE_NEW, 0, nullptr);
+        if (cmdline == INVALID_HANDLE_VALUE) {
+            DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                error == ERROR_SHARING_VIOLATION)
+                continue;
+            return 0;
+        }
+        HANDLE modfile = CreateFileA((base + ".module").c_str(), GENERIC_WRITE, 0, nullptr,
+                                     CREATE_ALWAYS, 0, nullptr);
+        if (modfile != INVALID_HANDLE_VALUE) {
+            WriteAll(modfile, module);
+            CloseHandle(modfile);
+        }
+        WriteAll(cmdline, GetCommandLineA());
+        CloseHandle(cmdline);
+        return n;
+    }
+    return 0;
+}
+
+// The old section-header format, one write per line as the real tool prints it.
+const char* const kBuiltInListing[] = {
+    "[dshow @ 02d3e720] DirectShow video devices (some may be both video and audio devices)",
+    "[dshow @ 02d3e720]  \"Cam Vexo 2\"",
+    "[dshow @ 02d3e720]     Alternative name "
+    "\"@device_pnp_\\\\?\\usb#vid_2f1a&pid_0b12&mi_00#7&1c3e9a0&0&0000"
+    "#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global\"",
+    "[dshow @ 02d3e720] DirectShow audio devices",
+    "[dshow @ 02d3e720]  \"Line In (Orvane USB)\"",
+    "[dshow @ 02d3e720]     Alternative name "
+    "\"@device_cm_{33D9A762-90C8-11D0-BD43-00A0C911CE86}\\wave_{1}\"",
+    "[dshow @ 02d3e720]  \"麦克风 (Tessaly HD Audio)\"",
+    "[dshow @ 02d3e720]     Alternative name "
+    "\"@device_cm_{33D9A762-90C8-11D0-BD43-00A0C911CE86}\\wave_{2}\"",
+    "dummy: Immediate exit requested",
+};
+
+int RunListing(const std::string& dir, const std::map<std::string, std::string>& keys) {
+    Sleep(Number(keys, "listing_delay_ms", 0));
+    auto file = keys.find("listing");
+    if (file == keys.end()) {
+        HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+        for (const char* line : kBuiltInListing)
+            WriteAll(err, std::string(line) + "\r\n");
+    } else {
+        bool ok = false;
+        std::string bytes = ReadWholeFile(dir + "\\" + file->second, &ok);
+        if (!ok) {
+            WriteAll(GetStdHandle(STD_ERROR_HANDLE), "ffmpeg double: cannot read listing file\r\n");
+            return 2;
+        }
+        WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes);
+    }
+    if (Number(keys, "listing_hang", 0) != 0) Sleep(INFINITE);
+    return 1;
+}
+
+} // namespace
+
+int main() {
+    char module[MAX_PATH * 2] = {};
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    std::string dir = module;
+    size_t slash = dir.find_last_of("\\/");
+    dir.erase(slash == std::string::npos ? 0 : slash);
+    auto keys = ReadControl(dir);
+
+    // Listing is told apart loosely so that a wrong listing command line is still recorded
+    // as one, for the test to compare byte for byte.
+    if (std::string(GetCommandLineA()).find("-list_devices") != std::string::npos) {
+        Record(dir, "list-", module);
+        return RunListing(dir, keys);
+    }
+
+    unsigned run = Record(dir, "", module);
+    WriteAll(GetStdHandle(STD_OUTPUT_HANDLE),
+             "ffmpeg double: publishing run " + std::to_string(run) + "\r\n");
+    Sleep(Number(keys, "exit_after_ms", INFINITE));
+    return 1;
+}
