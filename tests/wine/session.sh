@@ -11,7 +11,7 @@ export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
 stop() {
     wineserver -k 2>/dev/null || true
     if [ -s "$build/xvfb.pid" ]; then kill "$(cat "$build/xvfb.pid")" 2>/dev/null || true; fi
-    rm -f "$build/xvfb.pid" "$build/xvfb-display"
+    rm -f "$build/xvfb.pid" "$build/xvfb-display" "$build/wine-desktop-ready"
 }
 
 if [ "$action" = stop ]; then stop; exit 0; fi
@@ -31,5 +31,11 @@ setsid wineserver -p </dev/null >/dev/null 2>&1 || true
 if [ ! -f "$WINEPREFIX/system.reg" ]; then "$run" wineboot -i >/dev/null 2>&1; fi
 # Without a window manager Wine waits about 2 s on each minimise and close unless unmanaged.
 "$run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-setsid "$run" "$3" </dev/null >/dev/null 2>&1 &
+# Wine's desktop process would otherwise start with the first test's program and hold that
+# test's output pipe open, so CTest would wait for it: start it now and wait until it is up.
+ready="$build/wine-desktop-ready"
+rm -f "$ready"
+setsid "$run" "$3" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 &
+for _ in $(seq 600); do [ -e "$ready" ] && break; sleep 0.1; done
+[ -e "$ready" ] || { echo "Wine's desktop did not start"; exit 1; }
 echo "Wine session on display :$(cat "$build/xvfb-display")"

@@ -1,0 +1,23 @@
+// The main dialog's control ids as the operator-facing contract, kept apart from the
+// product's resource header so that a changed id there fails the tests.
+#pragma once
+
+namespace e2e::ids {
+
+inline constexpr int kLog = 1000;
+inline constexpr int kDevice = 1001;
+inline constexpr int kRefreshDevices = 1002;
+inline constexpr int kPublishUrl = 1003;
+inline constexpr int kStartLive = 1004;
+inline constexpr int kClearLog = 1005;
+inline constexpr int kMinimizeToTray = 1007;
+inline constexpr int kBitrate = 1008;
+inline constexpr int kAccessKey = 1009;
+inline constexpr int kAccessId = 1010;
+inline constexpr int kPullUrl = 1011;
+inline constexpr int kStartPull = 1012;
+inline constexpr int kAutoPull = 1013;
+// The About item added to the system menu.
+inline constexpr int kAboutCommand = 0x0010;
+
+} // namespace e2e::ids

@@ -1,0 +1,286 @@
+#include "tests/e2e/support/SonafeedRun.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "tests/e2e/support/UiDriver.h"
+
+namespace e2e {
+
+namespace {
+
+constexpr char kExeName[] = "Sonafeed.exe";
+constexpr char kEncoderName[] = "ffmpeg.exe";
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.data(),
+                          static_cast<int>(prefix.size()), prefix.data(),
+                          static_cast<int>(prefix.size())) == CSTR_EQUAL;
+}
+
+std::string FileNameOf(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<PROCESSENTRY32> Processes() {
+    std::vector<PROCESSENTRY32> processes;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return processes;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        processes.push_back(entry);
+    CloseHandle(snapshot);
+    return processes;
+}
+
+// Running processes whose image lies in `dir`, as (pid, image path).
+std::vector<std::pair<DWORD, std::string>> ProcessesIn(const std::string& dir) {
+    std::vector<std::pair<DWORD, std::string>> found;
+    for (const PROCESSENTRY32& entry : Processes()) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (!process) continue;
+        char image[MAX_PATH * 2] = {};
+        DWORD size = sizeof image;
+        DWORD code = 0;
+        if (QueryFullProcessImageNameA(process, 0, image, &size) &&
+            GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
+            StartsWithNoCase(image, dir + "\\"))
+            found.emplace_back(entry.th32ProcessID, image);
+        CloseHandle(process);
+    }
+    return found;
+}
+
+void EndProcess(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (!process) return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, kPatience);
+    CloseHandle(process);
+}
+
+bool RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string path = dir + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryA(dir.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// The test's environment with `extra` added or replacing variables of the same name.
+std::string EnvironmentBlock(const std::vector<std::pair<std::string, std::string>>& extra) {
+    std::string block;
+    LPCH strings = GetEnvironmentStringsA();
+    for (const char* entry = strings; *entry; entry += std::strlen(entry) + 1) {
+        // Entries such as "=C:=C:\dir" begin with '='.
+        std::string text = entry;
+        std::string name = text.substr(0, text.find('=', 1));
+        bool replaced = std::any_of(extra.begin(), extra.end(), [&](const auto& variable) {
+            return lstrcmpiA(variable.first.c_str(), name.c_str()) == 0;
+        });
+        if (!replaced) block += text + '\0';
+    }
+    FreeEnvironmentStringsA(strings);
+    for (const auto& [name, value] : extra)
+        block += name + "=" + value + '\0';
+    block += '\0';
+    return block;
+}
+
+} // namespace
+
+SonafeedRun::SonafeedRun(Options options) : options_(std::move(options)) {
+    if (options_.exe.empty()) options_.exe = WindowsPathOf(SONAFEED_EXE);
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    static unsigned sequence = 0;
+    for (;;) {
+        std::string dir = std::string(temp) + "sonafeed-e2e-" +
+                          std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++sequence);
+        if (CreateDirectoryA(dir.c_str(), nullptr)) {
+            char full[MAX_PATH * 2] = {};
+            DWORD length = GetLongPathNameA(dir.c_str(), full, sizeof full);
+            dir_ = length > 0 && length < sizeof full ? full : dir;
+            break;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            ADD_FAILURE() << "cannot create " << dir << ": error " << GetLastError();
+            return;
+        }
+    }
+    if (!CopyFileA(options_.exe.c_str(), PathOf(kExeName).c_str(), FALSE))
+        ADD_FAILURE() << "cannot copy " << options_.exe << ": error " << GetLastError();
+    std::string encoder = WindowsPathOf(FFMPEG_DOUBLE_EXE);
+    if (options_.with_encoder && !CopyFileA(encoder.c_str(), PathOf(kEncoderName).c_str(), FALSE))
+        ADD_FAILURE() << "cannot copy " << encoder << ": error " << GetLastError();
+}
+
+SonafeedRun::~SonafeedRun() {
+    if (process_) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, kPatience);
+        CloseHandle(process_);
+    }
+    if (dir_.empty()) return;
+    // Sonafeed.exe has ended, so nothing starts another encoder now.
+    bool ended = WaitUntil([&] {
+        auto left = ProcessesIn(dir_);
+        for (const auto& process : left)
+            EndProcess(process.first);
+        return left.empty();
+    });
+    if (!ended) ADD_FAILURE() << "processes from " << dir_ << " would not end";
+    // A process just ended may hold its files open a little longer.
+    if (!WaitUntil([&] { return RemoveTree(dir_); }))
+        ADD_FAILURE() << "cannot remove " << dir_ << ": error " << GetLastError();
+}
+
+bool SonafeedRun::WriteFileBytes(const std::string& name, const std::string& bytes) const {
+    HANDLE file = CreateFileA(PathOf(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok =
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) const {
+    HANDLE file = CreateFileA(PathOf(name).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+::testing::AssertionResult SonafeedRun::Start() {
+    if (IsRunning()) return ::testing::AssertionFailure() << "already running";
+    if (process_) CloseHandle(process_);
+    std::string exe = PathOf(kExeName);
+    std::string command_line = "\"" + exe + "\"";
+    std::string environment = EnvironmentBlock(options_.environment);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+                        environment.data(), dir_.c_str(), &startup, &info))
+        return ::testing::AssertionFailure()
+               << "cannot start " << exe << ": error " << GetLastError();
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    pid_ = info.dwProcessId;
+
+    auto shown = [&] {
+        HWND dialog = Dialog();
+        return (dialog && IsWindowVisible(dialog)) || Popup() || !IsRunning();
+    };
+    if (!WaitUntil(shown, options_.start_timeout_ms))
+        return ::testing::AssertionFailure()
+               << "no window within " << options_.start_timeout_ms << " ms";
+    if (!IsRunning() && !Popup())
+        return ::testing::AssertionFailure()
+               << "ended with exit code " << ExitCode() << " before showing a window";
+    return ::testing::AssertionSuccess();
+}
+
+HWND SonafeedRun::Dialog() const {
+    return ui::FindDialog(pid_, options_.caption);
+}
+
+::testing::AssertionResult SonafeedRun::WaitForDialog(DWORD timeout_ms) const {
+    if (ui::WaitForDialog(pid_, options_.caption, timeout_ms)) return ::testing::AssertionSuccess();
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    failure << "main dialog not shown within " << timeout_ms << " ms";
+    if (HWND popup = Popup())
+        failure << "; showing \"" << ui::Caption(popup) << "\": \"" << ui::MessageBoxText(popup)
+                << "\"";
+    if (!IsRunning()) failure << "; ended with exit code " << ExitCode();
+    return failure;
+}
+
+HWND SonafeedRun::Popup() const {
+    return ui::FindPopup(pid_, options_.caption);
+}
+
+HWND SonafeedRun::WaitForPopup(DWORD timeout_ms) const {
+    return ui::WaitForPopup(pid_, options_.caption, timeout_ms);
+}
+
+std::vector<std::string> SonafeedRun::Log() const {
+    HWND dialog = Dialog();
+    return dialog ? ui::ListLines(dialog) : std::vector<std::string>();
+}
+
+::testing::AssertionResult SonafeedRun::Close(DWORD timeout_ms) {
+    HWND dialog = Dialog();
+    if (!dialog) return ::testing::AssertionFailure() << "no main dialog to close";
+    ui::PostClose(dialog);
+    if (WaitForExit(timeout_ms)) return ::testing::AssertionSuccess();
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    failure << "still running " << timeout_ms << " ms after WM_CLOSE";
+    if (HWND popup = Popup()) failure << "; showing \"" << ui::Caption(popup) << "\"";
+    return failure;
+}
+
+bool SonafeedRun::WaitForExit(DWORD timeout_ms) const {
+    return process_ && WaitForSingleObject(process_, timeout_ms) == WAIT_OBJECT_0;
+}
+
+bool SonafeedRun::IsRunning() const {
+    return ExitCode() == STILL_ACTIVE;
+}
+
+DWORD SonafeedRun::ExitCode() const {
+    DWORD code = 0;
+    return process_ && GetExitCodeProcess(process_, &code) ? code : 0;
+}
+
+std::vector<std::string> SonafeedRun::PublishRuns() const {
+    return Runs("");
+}
+
+std::vector<std::string> SonafeedRun::ListingRuns() const {
+    return Runs("list-");
+}
+
+std::vector<std::string> SonafeedRun::Runs(const std::string& prefix) const {
+    std::vector<std::string> runs;
+    // The double keeps a record open unshared until it is complete.
+    while (auto cmdline =
+               ReadFileBytes("runs\\" + prefix + std::to_string(runs.size() + 1) + ".cmdline"))
+        runs.push_back(*cmdline);
+    return runs;
+}
+
+int SonafeedRun::CountRunning(const std::string& exe_name) const {
+    auto processes = ProcessesIn(dir_);
+    return static_cast<int>(std::count_if(processes.begin(), processes.end(), [&](const auto& p) {
+        return lstrcmpiA(FileNameOf(p.second).c_str(), exe_name.c_str()) == 0;
+    }));
+}
+
+} // namespace e2e

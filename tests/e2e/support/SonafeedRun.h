@@ -1,0 +1,87 @@
+// One run of Sonafeed.exe in a fresh temporary directory, with the ffmpeg double beside it as
+// ffmpeg.exe. The destructor ends every process started from that directory and removes it.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/e2e/support/HostPath.h"
+#include "tests/e2e/support/WaitUntil.h"
+
+namespace e2e {
+
+inline constexpr char kMainCaption[] = "Kelvo电台推流客户端";
+
+class SonafeedRun {
+  public:
+    struct Options {
+        // Copied in as Sonafeed.exe (Windows path); empty: the product.
+        std::string exe;
+        // Copy the double in as ffmpeg.exe.
+        bool with_encoder = true;
+        std::string caption = kMainCaption;
+        // Added to the test's own environment, replacing a variable of the same name.
+        std::vector<std::pair<std::string, std::string>> environment;
+        // Until the main dialog or a start-up message box shows.
+        DWORD start_timeout_ms = 60000;
+    };
+
+    SonafeedRun() : SonafeedRun(Options()) {}
+    explicit SonafeedRun(Options options);
+    ~SonafeedRun();
+    SonafeedRun(const SonafeedRun&) = delete;
+    SonafeedRun& operator=(const SonafeedRun&) = delete;
+
+    const std::string& Dir() const { return dir_; }
+    std::string PathOf(const std::string& name) const { return dir_ + "\\" + name; }
+    // Files in Dir(), e.g. config.db, ffmpeg-double.txt or a listing, written before Start().
+    bool WriteFileBytes(const std::string& name, const std::string& bytes) const;
+    // nullopt when the file is missing or cannot be opened yet.
+    std::optional<std::string> ReadFileBytes(const std::string& name) const;
+
+    // Starts Sonafeed.exe in Dir() and waits until its main dialog shows or a message box
+    // shows first. Again after the program has ended, to restart it on the same files.
+    ::testing::AssertionResult Start();
+    HANDLE Process() const { return process_; }
+    DWORD Pid() const { return pid_; }
+
+    // The main dialog, shown or hidden; nullptr while it does not exist.
+    HWND Dialog() const;
+    // Waits until the main dialog is shown, e.g. after a start-up message box.
+    ::testing::AssertionResult WaitForDialog(DWORD timeout_ms = kPatience) const;
+    // A shown dialog other than the main one: a message box, the About box; nullptr if none.
+    HWND Popup() const;
+    HWND WaitForPopup(DWORD timeout_ms = kPatience) const;
+    // The main dialog's log list box.
+    std::vector<std::string> Log() const;
+
+    // Posts WM_CLOSE to the main dialog and waits until the process has ended.
+    ::testing::AssertionResult Close(DWORD timeout_ms = kPatience);
+    bool WaitForExit(DWORD timeout_ms = kPatience) const;
+    bool IsRunning() const;
+    // STILL_ACTIVE while running.
+    DWORD ExitCode() const;
+
+    // The command lines of the double's publishing runs (runs\<n>.cmdline) in run order, and
+    // of its listing runs (runs\list-<n>.cmdline). A run still being recorded is not listed.
+    std::vector<std::string> PublishRuns() const;
+    std::vector<std::string> ListingRuns() const;
+    // Running processes started from Dir() whose file name is `exe_name`, e.g. "ffmpeg.exe".
+    int CountRunning(const std::string& exe_name) const;
+
+  private:
+    std::vector<std::string> Runs(const std::string& prefix) const;
+
+    Options options_;
+    std::string dir_;
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+} // namespace e2e
