@@ -48,3 +48,4 @@ set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
 
 add_subdirectory(tests/doubles)
 add_subdirectory(tests/e2e)
+add_subdirectory(tests/broadcast)

@@ -25,3 +25,6 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
   locale-gen >/dev/null
 fi
+
+# The real 32-bit Windows encoder that the broadcast tests run behind the bridge.
+bash "$(cd "$(dirname "$0")/.." && pwd)/tests/broadcast/setup.sh"

@@ -1,0 +1,584 @@
+#!/usr/bin/env python3
+"""A real broadcast through Sonafeed under Wine, scripted from Linux.
+
+Starts nginx with its RTMP module on 127.0.0.1, a second tone source for the relay, and the open
+API stand-in; runs Sonafeed.exe in a fresh directory with the encoder bridge as its ffmpeg.exe
+and drives it from outside with uidrive.exe: start the broadcast, read it back, kill the encoder
+and wait for the watchdog to bring it back, stop with auto-pull ticked so that the relay takes
+over, stop the relay, take a screenshot. Prints a report; exits 1 when a check fails. Builds
+nothing: the caller passes the built programs. With --interactive it only sets everything up and
+starts Sonafeed.exe for a person to use, until it is closed."""
+
+import argparse
+import ctypes
+import json
+import os
+import re
+import select
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, str(HERE))
+import media  # noqa: E402
+
+CAPTION = "Kelvo电台推流客户端"
+BITRATES = ["32", "48", "64", "96", "128", "192"]
+DEVICE, START_LIVE, START_PULL, AUTO_PULL = 1001, 1004, 1012, 1013
+TEXT_START_LIVE, TEXT_STOP_LIVE = "开始直播", "停止直播"
+TEXT_START_PULL, TEXT_STOP_PULL = "开始拉流", "停止拉流"
+LOG_LIVE, LOG_RESTART = "直播中。。。", "直播进程被关闭，系统自动重启进程！"
+LOG_PULLING, LOG_PULL_STOPPED = "拉流中。。。", "停止拉流。。。"
+RELAY_TONE_HZ = 1000
+BITRATE_TOLERANCE = 0.25
+TONE_TOLERANCE = 0.03
+DEFAULT_RTMP_PORT = 1935
+NGINX_RTMP_MODULE = "/usr/lib/nginx/modules/ngx_rtmp_module.so"
+REAL_FFMPEG = (Path(os.environ.get("SONAFEED_CACHE") or
+                Path(os.environ.get("XDG_CACHE_HOME") or Path.home() / ".cache") / "sonafeed")
+               / "win32-ia32-4.1.0" / "ffmpeg.exe")
+
+
+class Abort(Exception):
+    """The scenario cannot go on; the message says why."""
+
+
+class Deadline:
+    def __init__(self, seconds):
+        self.end = time.monotonic() + seconds
+
+    def wait_until(self, holds, timeout, what, interval=0.05):
+        """Polls `holds` until it returns something true, which is returned; raises Abort after
+        `timeout` seconds or at the deadline."""
+        end = min(time.monotonic() + timeout, self.end)
+        while True:
+            value = holds()
+            if value:
+                return value
+            if time.monotonic() >= end:
+                raise Abort(f"{what}: not within {timeout:g} s")
+            time.sleep(interval)
+
+
+def windows_path(path):
+    """Wine maps the Linux root to drive Z:."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def die_with_parent():
+    """In the child before exec: killed when this script ends, however it ends."""
+    ctypes.CDLL("libc.so.6", use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
+def port_free(port):
+    with socket.socket() as probe:
+        try:
+            probe.bind(("127.0.0.1", port))
+            return True
+        except OSError:
+            return False
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def accepts(port):
+    with socket.socket() as probe:
+        probe.settimeout(1)
+        return probe.connect_ex(("127.0.0.1", port)) == 0
+
+
+def read_lines(path):
+    try:
+        return Path(path).read_text(encoding="utf-8", errors="replace").splitlines()
+    except OSError:
+        return []
+
+
+def tail(path, lines=15):
+    return "\n".join(read_lines(path)[-lines:])
+
+
+def head(path, lines):
+    return "\n".join(read_lines(path)[:lines])
+
+
+class Processes:
+    """Linux processes this script started, ended in reverse order."""
+
+    def __init__(self):
+        self.started = []
+
+    def start(self, command, log, stdout=None, **kwargs):
+        """Output goes to the file `log`, standard output elsewhere if `stdout` says so."""
+        with open(log, "ab") as output:
+            process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=stdout or output,
+                                       stderr=output, preexec_fn=die_with_parent, **kwargs)
+        self.started.append(process)
+        return process
+
+    def stop_all(self):
+        for process in reversed(self.started):
+            if process.poll() is None:
+                process.terminate()
+        for process in reversed(self.started):
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        self.started.clear()
+
+
+class Nginx:
+    def __init__(self, processes, root, port):
+        self.root = root
+        self.port = port
+        self.records = root / "records"
+        self.records.mkdir()
+        conf = root / "nginx.conf"
+        # One process that runs as us, so that it can write the records and nothing outlives it.
+        conf.write_text(f"""load_module {NGINX_RTMP_MODULE};
+daemon off;
+master_process off;
+pid {root}/nginx.pid;
+error_log {root}/nginx-error.log info;
+events {{ worker_connections 64; }}
+rtmp {{
+    server {{
+        listen 127.0.0.1:{port};
+        application live {{
+            live on;
+            record all;
+            record_path {self.records};
+            record_unique on;
+        }}
+        application src {{
+            live on;
+        }}
+    }}
+}}
+""")
+        self.process = processes.start(
+            ["nginx", "-p", str(root), "-c", str(conf), "-e", str(root / "nginx-error.log")],
+            root / "nginx.out")
+
+    def wait_ready(self, deadline):
+        def ready():
+            if self.process.poll() is not None:
+                raise Abort(f"nginx ended with {self.process.returncode}: "
+                            f"{tail(self.root / 'nginx-error.log')}")
+            return accepts(self.port)
+        deadline.wait_until(ready, 15, "nginx listening")
+
+    def recordings(self):
+        return set(self.records.glob("*.flv"))
+
+    @staticmethod
+    def recorded_ms(path):
+        """How much audio the recording holds so far."""
+        frames = media.flv_audio_frames(path)
+        return frames[-1][0] - frames[0][0] if frames else 0
+
+    def wait_for_new_recording(self, deadline, before, timeout, what):
+        """The first recording not in `before` that holds audio, and when its first frame was
+        seen (polled every 50 ms)."""
+        def found():
+            for path in self.recordings() - before:
+                if media.flv_audio_frames(path):
+                    return path, time.monotonic()
+            return None
+        return deadline.wait_until(found, timeout, what)
+
+
+class StandIn:
+    def __init__(self, processes, log, rtmp_server):
+        self.process = processes.start(
+            [sys.executable, str(HERE / "openapi_standin.py"), "--port", "0", "--rtmp-server",
+             rtmp_server, "--log", str(log)], log, stdout=subprocess.PIPE)
+        ready, _, _ = select.select([self.process.stdout], [], [], 15)
+        line = self.process.stdout.readline().decode() if ready else ""
+        match = re.search(r"listening on (127\.0\.0\.1:\d+)", line)
+        if not match:
+            raise Abort(f"the open API stand-in did not start: {tail(log)}")
+        self.address = match.group(1)
+        # Loopback only, whatever proxy the environment names.
+        self.opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
+
+    def status(self):
+        with self.opener.open(f"http://{self.address}/status", timeout=10) as answer:
+            return json.load(answer)
+
+    def requests_of(self, kind):
+        return [r for r in self.status()["requests"] if r.get("type") == kind]
+
+
+class Sonafeed:
+    """Sonafeed.exe in a fresh directory with the bridge as its ffmpeg.exe, driven by uidrive."""
+
+    def __init__(self, args, processes, work, config_lines, marker):
+        self.args = args
+        self.processes = processes
+        self.work = work
+        self.work_windows = windows_path(work)
+        self.marker = marker
+        work.mkdir()
+        shutil.copy(args.sonafeed, work / "Sonafeed.exe")
+        shutil.copy(args.bridge, work / "ffmpeg.exe")
+        (work / "bridge.txt").write_bytes(windows_path(args.real_ffmpeg).encode() + b"\r\n")
+        # Eight lines; CR LF reads as well as the CR CR LF the program writes.
+        (work / "config.db").write_bytes("".join(f"{line}\r\n" for line in config_lines)
+                                         .encode("gbk"))
+        self.process = None
+
+    def start(self, openapi, log, display=None):
+        env = dict(os.environ, SONAFEED_OPENAPI=openapi, SONAFEED_BROADCAST_RUN=self.marker)
+        command = [str(self.args.wine_run), "Sonafeed.exe"]
+        if display:
+            # A person's display: plain wine in the build tree's prefix, since the wrapper
+            # would pick the test display.
+            env.update(DISPLAY=display, WINEPREFIX=str(self.args.wine_run.parent / "wineprefix"),
+                       WINEARCH="win32", WINEDEBUG="-all", LANG="zh_CN.UTF-8",
+                       LC_ALL="zh_CN.UTF-8")
+            command = ["wine", "Sonafeed.exe"]
+        self.process = self.processes.start(command, log, cwd=self.work, env=env)
+
+    def uidrive(self, *args, check=True, timeout=90):
+        result = subprocess.run([self.args.wine_run, self.args.uidrive, *map(str, args)],
+                                capture_output=True, timeout=timeout)
+        out = result.stdout.decode("utf-8", "replace").strip()
+        if check and result.returncode != 0:
+            raise Abort(f"uidrive {' '.join(map(str, args))} failed ({result.returncode}): {out}")
+        return out if result.returncode == 0 else None
+
+    def log(self):
+        """The log's texts without their time stamps, newest first."""
+        out = self.uidrive("log", check=False) or ""
+        return [line[20:] for line in out.splitlines()]
+
+    def text(self, control):
+        return self.uidrive("text", control, check=False)
+
+    def end_processes(self):
+        """Ends every process started from the working directory; the bridge's job takes the
+        real encoders with it."""
+        self.uidrive("end", self.work_windows, check=False, timeout=60)
+
+    def sweep(self):
+        """Last resort for processes of this run that Windows calls could not end."""
+        needle = f"SONAFEED_BROADCAST_RUN={self.marker}".encode()
+        for entry in Path("/proc").iterdir():
+            try:
+                if entry.name.isdigit() and needle in (entry / "environ").read_bytes().split(b"\0"):
+                    os.kill(int(entry.name), signal.SIGKILL)
+            except (OSError, ProcessLookupError):
+                pass
+
+
+def parse_args():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--bitrate", default="128", choices=BITRATES, help="kbit/s")
+    parser.add_argument("--device", type=int, default=0, help="position in the device box")
+    parser.add_argument("--wine-run", required=True, type=Path,
+                        help="the build tree's wine-run wrapper")
+    parser.add_argument("--sonafeed", required=True, type=Path)
+    parser.add_argument("--bridge", required=True, type=Path, help="the encoder bridge's exe")
+    parser.add_argument("--uidrive", required=True, type=Path, help="uidrive.exe")
+    parser.add_argument("--real-ffmpeg", type=Path, default=REAL_FFMPEG,
+                        help="the real Windows ffmpeg.exe (tests/broadcast/setup.sh puts it there)")
+    parser.add_argument("--display-file", type=Path,
+                        help="file naming the test display's number (for the screenshot)")
+    parser.add_argument("--out", type=Path, default=Path("broadcast-out"),
+                        help="directory for the report, the screenshot and the logs")
+    parser.add_argument("--measure-seconds", type=float, default=5)
+    parser.add_argument("--deadline", type=float, default=150,
+                        help="seconds after which the script gives up and cleans up")
+    parser.add_argument("--interactive", action="store_true",
+                        help="set up, start Sonafeed.exe on $DISPLAY and wait until it is closed")
+    args = parser.parse_args()
+    for name in ("wine_run", "sonafeed", "bridge", "uidrive", "real_ffmpeg", "out"):
+        setattr(args, name, getattr(args, name).resolve())
+    return args
+
+
+class Broadcast:
+    def __init__(self, args):
+        self.args = args
+        self.deadline = Deadline(args.deadline)
+        self.processes = Processes()
+        self.root = Path(tempfile.mkdtemp(prefix="sonafeed-broadcast-"))
+        self.out = args.out
+        self.out.mkdir(parents=True, exist_ok=True)
+        self.checks = []  # (what, passed, detail)
+        self.facts = []  # (what, value) for the report
+        self.sonafeed = None
+
+    # --- the report -----------------------------------------------------------------------
+
+    def check(self, what, passed, detail=""):
+        self.checks.append((what, bool(passed), detail))
+        return passed
+
+    def fact(self, what, value):
+        self.facts.append((what, value))
+
+    def report(self):
+        lines = [f"Sonafeed broadcast at {self.args.bitrate} kbit/s, device position "
+                 f"{self.args.device}"]
+        lines += [f"  {what:<34} {value}" for what, value in self.facts]
+        lines.append("Checks:")
+        lines += [f"  [{'ok' if passed else 'FAILED'}] {what}" + (f": {detail}" if detail else "")
+                  for what, passed, detail in self.checks]
+        passed = self.checks and all(passed for _, passed, _ in self.checks)
+        lines.append("RESULT: " + ("PASS" if passed else "FAIL"))
+        return "\n".join(lines), passed
+
+    # --- setting up -----------------------------------------------------------------------
+
+    def set_up(self):
+        if not self.args.real_ffmpeg.is_file():
+            raise Abort(f"no real ffmpeg.exe at {self.args.real_ffmpeg}: run "
+                        f"tests/broadcast/setup.sh")
+        port = DEFAULT_RTMP_PORT if port_free(DEFAULT_RTMP_PORT) else free_port()
+        # Another broadcast on this machine holds the usual port: the addresses name ours.
+        self.server = "127.0.0.1" if port == DEFAULT_RTMP_PORT else f"127.0.0.1:{port}"
+        self.publish_url = f"rtmp://{self.server}/live/radio"
+        self.pull_url = f"rtmp://{self.server}/src/tone2"
+        self.nginx = Nginx(self.processes, self.root, port)
+        self.nginx.wait_ready(self.deadline)
+        self.processes.start(
+            ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "warning", "-re", "-f", "lavfi",
+             "-i", f"sine=frequency={RELAY_TONE_HZ}:sample_rate=44100", "-c:a", "aac", "-b:a",
+             "64k", "-f", "flv", self.pull_url], self.out / "source.log")
+        self.standin = StandIn(self.processes, self.out / "standin.log", f"127.0.0.1:{port}")
+        config = [self.args.device, self.publish_url, 0, BITRATES.index(self.args.bitrate),
+                  self.pull_url, "broadcast-key", "broadcast-id", 0]
+        self.sonafeed = Sonafeed(self.args, self.processes, self.root / "work", config,
+                                 self.root.name)
+
+    def wait_for_source(self):
+        def live():
+            try:
+                return media.stream_info(self.pull_url, timeout=10).get("codec_name")
+            except (subprocess.SubprocessError, ValueError):
+                return None
+        self.deadline.wait_until(live, 30, "the relay's source on the server", interval=0.5)
+
+    def tear_down(self):
+        if self.sonafeed:
+            if self.sonafeed.process and self.sonafeed.process.poll() is None:
+                self.sonafeed.uidrive("close", 10000, check=False)
+            self.sonafeed.end_processes()
+        self.processes.stop_all()
+        if self.sonafeed:
+            self.sonafeed.sweep()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    # --- the scenario ---------------------------------------------------------------------
+
+    def run(self):
+        self.set_up()
+        self.wait_for_source()
+        self.sonafeed.start(self.standin.address, self.out / "wine.log")
+        self.start_up()
+        self.broadcast()
+        self.kill_encoder()
+        self.relay_takes_over()
+        self.stop_relay()
+        self.screenshot()
+        closed = self.sonafeed.uidrive("close", 15000, check=False) is not None
+        self.check("Sonafeed closes", closed)
+
+    def start_up(self):
+        pid = self.sonafeed.uidrive("wait-window", 60000, check=False)
+        if pid is None:
+            popup = self.sonafeed.uidrive("popup", check=False)
+            raise Abort("Sonafeed's dialog did not show" + (f"; it shows {popup}" if popup else ""))
+        self.device = self.sonafeed.text(DEVICE)
+        match = re.search(r"(\d+)\s*Hz", self.device or "")
+        if not match:
+            raise Abort(f"device box shows {self.device!r}, not one of the bridge's test tones")
+        self.device_hz = int(match.group(1))
+        self.fact("device", f"{self.device} ({self.device_hz} Hz tone)")
+        self.check("start-up asks the relay's state (play)",
+                   self.deadline.wait_until(lambda: self.standin.requests_of("play"), 15,
+                                            "the start-up play request"))
+        self.check("relay idle at start-up", self.sonafeed.text(START_PULL) == TEXT_START_PULL)
+
+    def broadcast(self):
+        before = self.nginx.recordings()
+        clicked = time.monotonic()
+        self.sonafeed.uidrive("click", START_LIVE)
+        try:
+            self.recording, first = self.nginx.wait_for_new_recording(
+                self.deadline, before, 30, "the broadcast's first audio at the server")
+        except Abort:
+            self.fact("stream received", "no")
+            raise
+        self.fact("stream received", "yes")
+        self.fact("click to first audio", f"{first - clicked:.2f} s")
+        self.check("button reads 停止直播", self.sonafeed.text(START_LIVE) == TEXT_STOP_LIVE)
+        self.check("log says 直播中。。。", LOG_LIVE in self.sonafeed.log())
+
+        # Enough audio for the encoder to settle (1 s) and then be measured.
+        span_ms = (self.args.measure_seconds + 1) * 1000
+        self.deadline.wait_until(lambda: self.nginx.recorded_ms(self.recording) >= span_ms,
+                                 self.args.measure_seconds + 30, "enough audio to measure")
+        info = media.stream_info(self.recording)
+        self.fact("codec", f"{info.get('codec_name')}, {info.get('sample_rate')} Hz, "
+                           f"{info.get('channels')} channel(s)")
+        self.check("codec is AAC", info.get("codec_name") == "aac", info.get("codec_name"))
+        self.check("sample rate 44100 Hz", info.get("sample_rate") == 44100,
+                   info.get("sample_rate"))
+        chosen = int(self.args.bitrate)
+        measured = media.bitrate_kbps(media.audio_packets(self.recording))
+        within = measured is not None and abs(measured - chosen) <= chosen * BITRATE_TOLERANCE
+        self.fact("measured bitrate", f"{measured:.1f} kbit/s (chosen {chosen} kbit/s, "
+                                      f"{(measured - chosen) / chosen:+.0%})"
+                  if measured else "not measurable")
+        self.check(f"bitrate within {BITRATE_TOLERANCE:.0%} of {chosen} kbit/s", within)
+        tone = media.tone_hz(media.decode_samples(self.recording, 2, skip_seconds=1))
+        self.fact("tone received", f"{tone:.0f} Hz" if tone else "none")
+        self.check("the chosen device's tone arrives",
+                   tone and abs(tone - self.device_hz) <= self.device_hz * TONE_TOLERANCE)
+
+    def kill_encoder(self):
+        before = self.nginx.recordings()
+        killed = time.monotonic()
+        # The bridge goes; its job takes the real encoder with it.
+        ended = self.sonafeed.uidrive("kill", self.sonafeed.work_windows, "ffmpeg.exe")
+        if ended == "0":
+            raise Abort("no encoder was running to kill")
+        recording, back = self.nginx.wait_for_new_recording(
+            self.deadline, before, 30, "the stream's return after the encoder was killed")
+        self.fact("encoder death to stream's return", f"{back - killed:.2f} s")
+
+        def restarted_and_live():
+            log = self.sonafeed.log()
+            return LOG_RESTART in log and log[0] == LOG_LIVE
+        self.check("watchdog logs the restart, then 直播中。。。",
+                   self.deadline.wait_until(restarted_and_live, 15, "the restart's log lines",
+                                            interval=0.5))
+        self.deadline.wait_until(lambda: self.nginx.recorded_ms(recording) >= 2500, 15,
+                                 "audio after the return")
+        tone = media.tone_hz(media.decode_samples(recording, 1, skip_seconds=1))
+        self.check("the device's tone is back on the server",
+                   tone and abs(tone - self.device_hz) <= self.device_hz * TONE_TOLERANCE,
+                   f"{tone:.0f} Hz" if tone else "no tone")
+
+    def relay_takes_over(self):
+        self.sonafeed.uidrive("click", AUTO_PULL)
+        self.deadline.wait_until(lambda: self.sonafeed.uidrive("check", AUTO_PULL) == "1", 10,
+                                 "自动拉流 ticked")
+        before = self.nginx.recordings()
+        stopped = time.monotonic()
+        self.sonafeed.uidrive("click", START_LIVE)
+        adds = self.deadline.wait_until(lambda: self.standin.requests_of("add"), 15,
+                                        "the relay request (add)")
+        self.check("add names the pull address and the publish stream",
+                   (adds[0].get("appid"), adds[0].get("stream"), adds[0].get("from")) ==
+                   ("live", "radio", self.pull_url), adds[0])
+        self.deadline.wait_until(lambda: self.sonafeed.text(START_PULL) == TEXT_STOP_PULL, 15,
+                                 "button 1012 reading 停止拉流")
+        self.check("log says 拉流中。。。", LOG_PULLING in self.sonafeed.log()[:2])
+        self.check("button reads 开始直播 again", self.sonafeed.text(START_LIVE) == TEXT_START_LIVE)
+        recording, first = self.nginx.wait_for_new_recording(
+            self.deadline, before, 30, "the relay's audio on live/radio")
+        self.fact("stop to relay's first audio", f"{first - stopped:.2f} s")
+        tone = media.tone_hz(media.decode_samples(self.publish_url, 2, timeout=30))
+        info = media.stream_info(recording)
+        self.fact("relay on live/radio", f"{tone:.0f} Hz, {info.get('codec_name')}"
+                  if tone else "no tone")
+        self.check("the relay's tone is on live/radio",
+                   tone and abs(tone - RELAY_TONE_HZ) <= RELAY_TONE_HZ * TONE_TOLERANCE,
+                   f"{tone:.0f} Hz" if tone else "no tone")
+
+    def stop_relay(self):
+        self.sonafeed.uidrive("click", START_PULL)
+        self.deadline.wait_until(lambda: self.standin.requests_of("del"), 15,
+                                 "the relay stop request (del)")
+        self.deadline.wait_until(lambda: not self.standin.status()["relay"], 15,
+                                 "the stand-in's relay ending")
+        self.deadline.wait_until(lambda: self.sonafeed.text(START_PULL) == TEXT_START_PULL, 15,
+                                 "button 1012 reading 开始拉流")
+        self.check("relay stopped (del, 停止拉流。。。)", LOG_PULL_STOPPED in self.sonafeed.log()[:2])
+
+    def screenshot(self):
+        display = (f":{self.args.display_file.read_text().strip()}" if self.args.display_file
+                   else os.environ.get("DISPLAY", ""))
+        env = dict(os.environ, DISPLAY=display)
+        tree = subprocess.run(["xwininfo", "-root", "-children"], capture_output=True, env=env,
+                              timeout=30).stdout.decode("utf-8", "replace")
+        window = next((line.split()[0] for line in tree.splitlines()
+                       if f'"{CAPTION}"' in line), None)
+        path = self.out / "screenshot.png"
+        taken = window and subprocess.run(["import", "-window", window, str(path)], env=env,
+                                          capture_output=True, timeout=60).returncode == 0
+        self.fact("screenshot", str(path) if taken else "not taken")
+        self.check("screenshot written", taken)
+
+    def diagnostics(self):
+        parts = []
+        if self.sonafeed and self.sonafeed.process and self.sonafeed.process.poll() is None:
+            parts.append("Sonafeed's log:\n  " + "\n  ".join(self.sonafeed.log()))
+        parts.append("open API stand-in:\n" + tail(self.out / "standin.log"))
+        parts.append("nginx:\n" + tail(self.root / "nginx-error.log"))
+        # Each encoder writes from the start of the file over what the one before left.
+        status = self.args.wine_run.parent / "wineprefix/drive_c/NetStatus.txt"
+        parts.append("NetStatus.txt, first lines:\n" + head(status, 8))
+        return "\n".join(parts)
+
+    def interactive(self):
+        self.set_up()
+        display = os.environ.get("DISPLAY")
+        self.sonafeed.start(self.standin.address, self.out / "wine.log", display=display)
+        print(f"""Sonafeed.exe runs on {display} in {self.sonafeed.work}.
+  RTMP server (nginx)  {self.publish_url} is where 开始直播 publishes
+  relay source         {self.pull_url} (a {RELAY_TONE_HZ} Hz tone; 开始拉流 relays it)
+  open API stand-in    {self.standin.address}, log in {self.out / 'standin.log'}
+Listen with: ffplay {self.publish_url}
+Close Sonafeed's window to end the demonstration.""", flush=True)
+        self.sonafeed.process.wait()
+
+
+def main():
+    args = parse_args()
+    # CTest's time-out and Ctrl+C end the script through its clean-up.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    run = Broadcast(args)
+    failure = None
+    try:
+        if args.interactive:
+            run.interactive()
+            return 0
+        run.run()
+    except Abort as error:
+        failure = str(error)
+        run.check("scenario completed", False, failure)
+    except (subprocess.SubprocessError, OSError, ValueError) as error:
+        failure = f"{type(error).__name__}: {error}"
+        run.check("scenario completed", False, failure)
+    finally:
+        diagnostics = run.diagnostics() if failure else ""
+        run.tear_down()
+    text, passed = run.report()
+    if diagnostics:
+        text += "\n\n" + diagnostics
+    (run.out / "report.txt").write_text(text + "\n", encoding="utf-8")
+    print(text)
+    return 0 if passed else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,52 @@
+// The encoder bridge's command-line work, free of Win32 calls so that it can be tested on its
+// own. Wide strings throughout, as GetCommandLineW delivers them. Arguments are split and
+// rebuilt with the C runtime's rules: blanks separate outside double quotes; 2n backslashes
+// before a quote stand for n and the quote opens or closes quoting, 2n+1 stand for n and a
+// literal quote; other backslashes are literal.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace bridge {
+
+struct TestTone {
+    const wchar_t* name; // as listed, and as the capture input names it
+    int frequency_hz;
+};
+
+// The capture devices the bridge offers, in listing order.
+const std::vector<TestTone>& TestTones();
+
+// The device listing in the encoder's classic format (section headers, one quoted name per
+// line, each followed by its alternative name), lines ending in CR LF.
+std::wstring DeviceListing();
+
+struct CommandLine {
+    // The program name as written, quotes included; empty when the line starts with a blank.
+    std::wstring program;
+    std::vector<std::wstring> arguments;
+};
+
+CommandLine ParseCommandLine(const std::wstring& line);
+std::vector<std::wstring> SplitArguments(const std::wstring& text);
+std::wstring QuoteArgument(const std::wstring& argument);
+
+bool IsListingRun(const CommandLine& command);
+
+// The lavfi graph that replaces a capture device: its tone over a faint hiss, in stereo as
+// capture devices deliver. On a pure tone the AAC encoder stays far below the bitrate it is
+// given (128k gives about 85), so a bitrate setting that went wrong would go unnoticed.
+std::wstring ToneInput(int frequency_hz);
+
+struct Rewrite {
+    std::wstring command_line; // empty on failure
+    std::wstring error;        // what the encoder would print in that case
+};
+
+// The real encoder's command line: `-f dshow -i audio=<device>` becomes the device's
+// ToneInput read in real time and libfdk_aac the built-in aac; everything else keeps its order and
+// value, and the leading and trailing blanks of `line` are kept.
+Rewrite RewriteForRealEncoder(const std::wstring& line);
+
+} // namespace bridge
