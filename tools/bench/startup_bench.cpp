@@ -1,0 +1,330 @@
+// Measures what starting Sonafeed costs against a bare dialog built the same way, the listing
+// tool's own run, and one open API request against a local stand-in:
+//   sonafeed_bench [--runs=N] [--requests=N]     (defaults 20, 20)
+// The start-up variants and the listing run take turns, so that a load on the machine falls on
+// all of them alike. Prints medians and ratios.
+#include <windows.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/support/HostPath.h"
+#include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/SonafeedControls.h"
+#include "tests/e2e/support/SonafeedRun.h"
+#include "tests/e2e/support/UiDriver.h"
+#include "tests/e2e/support/WaitUntil.h"
+
+namespace {
+
+using namespace e2e;
+
+int runs = 20;
+int requests = 20;
+
+constexpr char kBareCaption[] = "Bare dialog";
+constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/bench";
+constexpr char kPullUrl[] = "rtmp://source.example.net/live/in";
+constexpr char kAccepted[] = R"({"Flag":100,"Message":"ok"})";
+// What start-up loads: the address above and auto-pull on, so that closing sends nothing.
+constexpr char kConfig[] = "0\r\nrtmp://1000.push.kelvo.net/live/bench\r\n0\r\n1\r\n"
+                           "rtmp://source.example.net/live/in\r\nkey\r\nid\r\n1\r\n";
+constexpr char kListingArgs[] = " -list_devices true -f dshow -i dummy ";
+constexpr char kBody[] = R"(parameter={"access_id":"id","access_key":"key","appid":"live",)"
+                         R"("type":"add","autoPlay":1,"from":"rtmp://source.example.net/live/in",)"
+                         R"("stream":"bench"})";
+constexpr char kHeader[] = "Content-Type: application/x-www-form-urlencoded;";
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+double MsSince(LARGE_INTEGER start) {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    return 1000.0 * double(Now().QuadPart - start.QuadPart) / double(frequency);
+}
+
+struct Series {
+    std::vector<double> ms;
+    double Median() const {
+        std::vector<double> sorted = ms;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t n = sorted.size();
+        return n == 0 ? 0 : n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    }
+    double Min() const { return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end()); }
+    double Max() const { return ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end()); }
+};
+
+// Starts the program copied into `run`'s directory (as Sonafeed.exe) and times it from just
+// before CreateProcess until its dialog captioned `caption` is shown; then closes it.
+std::optional<double> TimeToWindow(const SonafeedRun& run, const std::string& caption) {
+    const std::string exe = run.PathOf("Sonafeed.exe");
+    std::string command_line = "\"" + exe + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    const LARGE_INTEGER start = Now();
+    if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        run.Dir().c_str(), &startup, &info))
+        return std::nullopt;
+    std::optional<double> shown;
+    HWND dialog = nullptr;
+    // The 1 ms wait on the process is the polling interval.
+    while (WaitForSingleObject(info.hProcess, 1) == WAIT_TIMEOUT && MsSince(start) < 60000) {
+        dialog = ui::FindDialog(info.dwProcessId, caption);
+        if (dialog && IsWindowVisible(dialog)) {
+            shown = MsSince(start);
+            break;
+        }
+    }
+    if (shown) ui::PostClose(dialog);
+    if (WaitForSingleObject(info.hProcess, kPatience) != WAIT_OBJECT_0) {
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, kPatience);
+        shown.reset();
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return shown;
+}
+
+// Runs the encoder double in listing mode as Sonafeed does (same arguments, output into a
+// pipe) and times it until it has exited and its output is read.
+std::optional<double> TimeListing(const SonafeedRun& run) {
+    SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
+    HANDLE reader = nullptr;
+    HANDLE writer = nullptr;
+    if (!CreatePipe(&reader, &writer, &security, 0)) return std::nullopt;
+    SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = writer;
+    startup.hStdError = writer;
+    const std::string exe = run.PathOf("ffmpeg.exe");
+    std::string command_line = kListingArgs;
+    PROCESS_INFORMATION info = {};
+    const LARGE_INTEGER start = Now();
+    const bool started = CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, run.Dir().c_str(), &startup, &info);
+    CloseHandle(writer);
+    std::optional<double> elapsed;
+    if (started) {
+        char chunk[4096];
+        DWORD read = 0;
+        size_t total = 0;
+        while (ReadFile(reader, chunk, sizeof chunk, &read, nullptr) && read > 0)
+            total += read;
+        WaitForSingleObject(info.hProcess, INFINITE);
+        if (total > 0) elapsed = MsSince(start);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    CloseHandle(reader);
+    return elapsed;
+}
+
+// One POST made the way Sonafeed makes it: its own session, connection and request.
+std::optional<double> TimeRequest(const OpenApiStandIn& service) {
+    const LARGE_INTEGER start = Now();
+    HINTERNET session = InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!session) return std::nullopt;
+    DWORD timeout = 20000;
+    InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+    HINTERNET connection = InternetConnectA(session, "127.0.0.1", service.Port(), nullptr, nullptr,
+                                            INTERNET_SERVICE_HTTP, 0, 1);
+    HINTERNET request =
+        connection ? HttpOpenRequestA(connection, "POST", "/v2/VXR.PullStreamOp", "HTTP/1.1",
+                                      nullptr, nullptr, INTERNET_FLAG_RELOAD, 1)
+                   : nullptr;
+    std::string body = kBody;
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    bool accepted = false;
+    if (request &&
+        HttpSendRequestA(request, kHeader, sizeof kHeader - 1, body.data(),
+                         static_cast<DWORD>(body.size())) &&
+        HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                       nullptr) &&
+        status == 200) {
+        std::string answer;
+        char chunk[8192];
+        DWORD read = 0;
+        while (InternetReadFile(request, chunk, sizeof chunk, &read) && read > 0)
+            answer.append(chunk, read);
+        accepted = answer.find(R"("Flag":100,)") != std::string::npos;
+    }
+    // Closed in Sonafeed's order: the session first.
+    InternetCloseHandle(session);
+    if (request) InternetCloseHandle(request);
+    if (connection) InternetCloseHandle(connection);
+    return accepted ? std::optional<double>(MsSince(start)) : std::nullopt;
+}
+
+// The double numbers its records by probing from 1: without this, later runs would pay for
+// more probes than earlier ones.
+void RemoveRunRecords(const SonafeedRun& run) {
+    const std::string dir = run.PathOf("runs");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileA((dir + "\\" + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+void Print(const char* label, const Series& series, const Series* floor = nullptr) {
+    std::printf("| %-48s | %8.1f | %8.1f | %8.1f |", label, series.Median(), series.Min(),
+                series.Max());
+    if (floor)
+        std::printf(" %6.2f |\n", series.Median() / floor->Median());
+    else
+        std::printf("        |\n");
+}
+
+TEST(Bench, StartupAndRequest) {
+    OpenApiStandIn service;
+    ASSERT_NE(service.Port(), 0);
+    HttpAnswer accepted;
+    accepted.body = kAccepted;
+    service.SetDefaultAnswer(accepted);
+    // Inherited by every Sonafeed started here; without config.db it sends nothing.
+    SetEnvironmentVariableA("SONAFEED_OPENAPI", service.Address().c_str());
+
+    SonafeedRun::Options bare_options;
+    bare_options.exe = WindowsPathOf(BENCH_BARE_DIALOG_EXE);
+    bare_options.with_encoder = false;
+    bare_options.caption = kBareCaption;
+    SonafeedRun bare(bare_options);
+    SonafeedRun plain;
+    SonafeedRun configured;
+    ASSERT_TRUE(configured.WriteFileBytes("config.db", kConfig));
+    SonafeedRun listing;
+
+    Series bare_ms, plain_ms, configured_ms, listing_ms, request_ms, click_ms, refresh_ms;
+    // Round 0 warms the file cache and Wine's server and is not counted.
+    for (int round = 0; round <= runs; ++round) {
+        auto b = TimeToWindow(bare, kBareCaption);
+        auto p = TimeToWindow(plain, kMainCaption);
+        const size_t served = service.Requests().size();
+        auto c = TimeToWindow(configured, kMainCaption);
+        auto l = TimeListing(listing);
+        ASSERT_TRUE(b && p && c && l) << "round " << round;
+        ASSERT_GT(service.Requests().size(), served) << "no play request at start-up";
+        for (const SonafeedRun* used : {&plain, &configured, &listing})
+            RemoveRunRecords(*used);
+        if (round == 0) continue;
+        bare_ms.ms.push_back(*b);
+        plain_ms.ms.push_back(*p);
+        configured_ms.ms.push_back(*c);
+        listing_ms.ms.push_back(*l);
+    }
+
+    for (int i = 0; i <= requests; ++i) {
+        auto r = TimeRequest(service);
+        ASSERT_TRUE(r) << "request " << i;
+        if (i > 0) request_ms.ms.push_back(*r);
+    }
+
+    // The same request made by Sonafeed itself: a click on the pull button until its log line.
+    SonafeedRun::Options driven_options;
+    driven_options.environment = {{"SONAFEED_OPENAPI", service.Address()}};
+    SonafeedRun driven(driven_options);
+    ASSERT_TRUE(driven.Start());
+    ASSERT_TRUE(driven.WaitForDialog());
+    HWND dialog = driven.Dialog();
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, kPublishUrl));
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPullUrl, kPullUrl));
+    // A device refresh made by Sonafeed: a click on the refresh button until the listing has
+    // run and the handler has returned (the box answers only then).
+    for (int i = 0; i <= requests; ++i) {
+        // Listing run 1 was the start-up's.
+        const std::string record = "runs\\list-" + std::to_string(i + 2) + ".cmdline";
+        const LARGE_INTEGER start = Now();
+        ASSERT_TRUE(ui::Click(dialog, ids::kRefreshDevices));
+        while (!driven.ReadFileBytes(record) && MsSince(start) < kPatience)
+            Sleep(1);
+        ASSERT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0) << "refresh " << i;
+        const double elapsed = MsSince(start);
+        ASSERT_TRUE(driven.ReadFileBytes(record)) << "refresh " << i;
+        if (i > 0) refresh_ms.ms.push_back(elapsed);
+    }
+    for (int i = 0; i <= requests; ++i) {
+        ASSERT_TRUE(ui::Click(dialog, ids::kClearLog));
+        ASSERT_TRUE(WaitUntil([&] { return driven.Log().empty(); }));
+        const LARGE_INTEGER start = Now();
+        ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+        // The list answers only once the click's handler has returned.
+        while (driven.Log().empty() && MsSince(start) < kPatience)
+            Sleep(1);
+        const double elapsed = MsSince(start);
+        ASSERT_EQ(driven.Log().size(), 1u) << "request " << i;
+        if (i > 0) click_ms.ms.push_back(elapsed);
+    }
+
+    std::printf("\n%d start-ups of each kind, %d refreshes and requests of each kind; times in ms;"
+                " ratio to the bare dialog\n\n",
+                runs, requests);
+    std::printf("| %-48s | %8s | %8s | %8s | %6s |\n", "measured", "median", "min", "max", "ratio");
+    std::printf("|%s|%s|%s|%s|%s|\n", std::string(50, '-').c_str(), std::string(10, '-').c_str(),
+                std::string(10, '-').c_str(), std::string(10, '-').c_str(),
+                std::string(8, '-').c_str());
+    Print("bare dialog: start to visible window", bare_ms, &bare_ms);
+    Print("Sonafeed, no config.db (no HTTP request)", plain_ms, &bare_ms);
+    Print("Sonafeed, config.db + start-up request", configured_ms, &bare_ms);
+    Print("listing tool alone (pipe, until exit)", listing_ms, &bare_ms);
+    Print("device refresh via Sonafeed (click to refilled)", refresh_ms);
+    Print("open API request, WinINet, local stand-in", request_ms);
+    Print("open API request via Sonafeed (click to log)", click_ms);
+    const double own = plain_ms.Median() - bare_ms.Median() - listing_ms.Median();
+    std::printf("\nSonafeed's own start-up work (Sonafeed - bare dialog - listing tool): %.1f ms\n",
+                own);
+    std::printf("device refresh - listing tool: %.1f ms\n",
+                refresh_ms.Median() - listing_ms.Median());
+    std::printf("start-up request (config.db - no config.db): %.1f ms\n",
+                configured_ms.Median() - plain_ms.Median());
+    std::fflush(stdout);
+}
+
+bool ParseCount(const char* argument, const char* name, int* count) {
+    const size_t length = std::strlen(name);
+    if (std::strncmp(argument, name, length) != 0) return false;
+    char* end = nullptr;
+    const long value = std::strtol(argument + length, &end, 10);
+    if (*end || value < 1 || end == argument + length) return false;
+    *count = static_cast<int>(value);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        if (!ParseCount(argv[i], "--runs=", &runs) &&
+            !ParseCount(argv[i], "--requests=", &requests)) {
+            std::fprintf(stderr, "usage: %s [--runs=N] [--requests=N]\n", argv[0]);
+            return 2;
+        }
+    }
+    return RUN_ALL_TESTS();
+}
