@@ -1,0 +1,278 @@
+// Capture device discovery as the operator sees it: the encoder double prints the listing the
+// test gives, and the device box, "device.txt" and the log show what the program made of it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/support/ProcessProbe.h"
+#include "tests/e2e/support/SonafeedControls.h"
+#include "tests/e2e/support/SonafeedRun.h"
+#include "tests/e2e/support/UiDriver.h"
+
+namespace {
+
+using namespace e2e;
+
+using Names = std::vector<std::string>;
+
+constexpr char kListingFile[] = "listing.txt";
+constexpr char kDeviceFile[] = "device.txt";
+constexpr char kDeviceFileFailed[] = "创建设备列表文件失败！";
+// Longer than the tool is given before it is ended.
+constexpr DWORD kBeyondToolTimeOut = 60000;
+
+// Listings are UTF-8, as the tool prints them (u8 literals keep UTF-8 whatever the narrow
+// execution character set); the box and "device.txt" hold code page 936.
+std::string Gbk(const std::string& utf8) {
+    int wide_length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring wide(size_t(wide_length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), wide_length);
+    int length =
+        WideCharToMultiByte(936, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+    std::string gbk(size_t(length), '\0');
+    WideCharToMultiByte(936, 0, wide.data(), wide_length, gbk.data(), length, nullptr, nullptr);
+    return gbk;
+}
+
+// What a text-mode write makes of the text: every LF becomes CR LF.
+std::string TextMode(const std::string& text) {
+    std::string written;
+    for (char c : text) {
+        if (c == '\n') written += '\r';
+        written += c;
+    }
+    return written;
+}
+
+// The older format: a video section, then the audio section, each device followed by its
+// alternative name, CR LF line ends as the tool prints them.
+std::string ClassicListing(const Names& audio, bool end_mark = true) {
+    const std::string prefix = "[dshow @ 02d3e720] ";
+    std::string text = prefix + "DirectShow video devices (some may be both video and audio)\r\n" +
+                       prefix + " \"Cam Vexo 2\"\r\n" + prefix +
+                       "    Alternative name \"@device_pnp_\\\\?\\usb#vid_2f1a\"\r\n" + prefix +
+                       "DirectShow audio devices\r\n";
+    int n = 0;
+    for (const std::string& name : audio)
+        text += prefix + " \"" + name + "\"\r\n" + prefix +
+                "    Alternative name \"@device_cm_{33D9A762}\\wave_{" + std::to_string(++n) +
+                "}\"\r\n";
+    if (end_mark) text += "dummy: Immediate exit requested\r\n";
+    return text;
+}
+
+// The newer format: no section headers, a type list after each name, a prefix on every line.
+std::string NewerListing(const std::vector<std::pair<std::string, std::string>>& devices,
+                         bool exit_line = true) {
+    const std::string prefix = "[dshow @ 0000020290e46d00] ";
+    std::string text;
+    int n = 0;
+    for (const auto& [name, types] : devices)
+        text += prefix + "\"" + name + "\" (" + types + ")\r\n" + prefix +
+                "  Alternative name \"@device_cm_{33D9A762}\\wave_{" + std::to_string(++n) +
+                "}\"\r\n";
+    if (exit_line) text += "[in#0 @ 000001] Error opening input: Immediate exit requested\r\n";
+    return text;
+}
+
+// The double prints `listing` at its next listing run; `hang` keeps it running afterwards.
+::testing::AssertionResult SetListing(const SonafeedRun& run, const std::string& listing,
+                                      bool hang = false) {
+    std::string control = std::string("listing=") + kListingFile + "\r\n";
+    if (hang) control += "listing_hang=1\r\n";
+    if (run.WriteFileBytes(kListingFile, listing) &&
+        run.WriteFileBytes("ffmpeg-double.txt", control))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "cannot write the double's files in " << run.Dir();
+}
+
+// True once the dialog has handled everything before: a message sent to it is answered only
+// between two handlers.
+bool Settled(HWND dialog, DWORD timeout_ms = 30000) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, timeout_ms, &ignored) != 0;
+}
+
+// Presses "刷新音频设备" and returns once the refresh has run: its tool run is recorded, and the
+// dialog answers again only after the handler has returned.
+::testing::AssertionResult Refresh(const SonafeedRun& run, DWORD timeout_ms = kPatience) {
+    HWND dialog = run.Dialog();
+    size_t before = run.ListingRuns().size();
+    if (!ui::Click(dialog, ids::kRefreshDevices))
+        return ::testing::AssertionFailure() << "refresh button not clickable";
+    if (!WaitUntil([&] { return run.ListingRuns().size() > before; }))
+        return ::testing::AssertionFailure() << "no listing run after the click";
+    if (!Settled(dialog, timeout_ms))
+        return ::testing::AssertionFailure() << "refresh still running after " << timeout_ms;
+    return ::testing::AssertionSuccess();
+}
+
+Names Sorted(Names names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(Devices, TheBoxIsSortedAndTheStoredIndexIsABoxPosition) {
+    // Listing order differs from the box's (case-blind) order.
+    const std::string listing =
+        ClassicListing({"Mid Array (Tessaly HD Audio)", "Zeta Mic", "alpha Line (Orvane USB)"});
+    const Names sorted = {"alpha Line (Orvane USB)", "Mid Array (Tessaly HD Audio)", "Zeta Mic"};
+
+    // Stored index -> selected box position: past the end falls back to 0, negative selects none.
+    const std::pair<const char*, int> cases[] = {{"2", 2}, {"3", 0}, {"-1", CB_ERR}};
+    for (const auto& [stored, selected] : cases) {
+        SCOPED_TRACE(std::string("config.db line 1: ") + stored);
+        SonafeedRun run;
+        ASSERT_TRUE(SetListing(run, listing));
+        ASSERT_TRUE(run.WriteFileBytes("config.db", std::string(stored) + "\r\r\n"));
+        ASSERT_TRUE(run.Start());
+        ASSERT_TRUE(run.WaitForDialog());
+        HWND dialog = run.Dialog();
+        EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), sorted);
+        EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), selected);
+        EXPECT_EQ(run.ListingRuns(), Names{" -list_devices true -f dshow -i dummy "});
+        EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(listing));
+    }
+}
+
+TEST(Devices, ALargeListingArrivesWholeAndChineseNamesStayReadable) {
+    // Far more than a pipe holds, with multi-byte characters across every read boundary, LF
+    // and CR LF line ends, and the audio section only at the very end.
+    std::string listing = "ffmpeg version n4.4 Copyright (c) 2000-2021\n[dshow @ 02d3e720] "
+                          "DirectShow video devices (some may be both video and audio)\r\n";
+    for (int i = 0; listing.size() < 70 * 1024; ++i)
+        listing += "[dshow @ 02d3e720]  \"" + std::string(u8"虚拟摄像头 ") + std::to_string(i) +
+                   u8" (视频采集卡)\"" + (i % 3 ? "\r\n" : "\n");
+    listing += ClassicListing({u8"麦克风 (Tessaly HD Audio)", "Line In (Orvane USB)"}) +
+               u8"尾行：解析器不再读取\r\n";
+
+    SonafeedRun run;
+    ASSERT_TRUE(SetListing(run, listing));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+
+    std::string expected = TextMode(Gbk(listing));
+    auto written = run.ReadFileBytes(kDeviceFile);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->size(), expected.size());
+    EXPECT_TRUE(*written == expected) << "device.txt differs from the converted listing";
+    EXPECT_EQ(Sorted(ui::ComboItems(dialog, ids::kDevice)),
+              Sorted({"麦克风 (Tessaly HD Audio)", "Line In (Orvane USB)"}));
+    EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0);
+}
+
+TEST(Devices, TheNewerListingFormatGivesTheAudioDevicesOnly) {
+    SonafeedRun run;
+    ASSERT_TRUE(SetListing(run, NewerListing({{"Cam Vexo 2", "video"},
+                                              {"Mic (Tessaly)", "audio"},
+                                              {u8"立体声混音 (Orvane)", "audio, video"},
+                                              {"Virtual Sink", "none"}})));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+    size_t log_lines = run.Log().size();
+    EXPECT_EQ(Sorted(ui::ComboItems(dialog, ids::kDevice)),
+              Sorted({"Mic (Tessaly)", "立体声混音 (Orvane)"}));
+    EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0);
+
+    // Newer builds may print no closing line: a tool that exited by itself ends the list too.
+    ASSERT_TRUE(SetListing(run, NewerListing({{"Line In (Orvane USB)", "audio"},
+                                              {"Cam Vexo 2", "video"},
+                                              {"HDMI (Vexo)", "audio, video"}},
+                                             false)));
+    ASSERT_TRUE(Refresh(run));
+    EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), (Names{"HDMI (Vexo)", "Line In (Orvane USB)"}));
+    EXPECT_EQ(run.Log().size(), log_lines);
+}
+
+TEST(Devices, RefreshRefillsTheBoxAndKeepsItWhenDeviceTxtCannotBeWritten) {
+    SonafeedRun run;
+    ASSERT_TRUE(SetListing(run, ClassicListing({"Line In (Orvane USB)", "Mic Array"})));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+    const std::vector<std::string> start_log = run.Log();
+    ASSERT_EQ(ui::ComboItems(dialog, ids::kDevice), (Names{"Line In (Orvane USB)", "Mic Array"}));
+    ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kDevice, 1));
+
+    // The chosen box position is applied to the new list.
+    const std::string three = ClassicListing({"Mic B", "Mic C", "Mic A"});
+    ASSERT_TRUE(SetListing(run, three));
+    ASSERT_TRUE(Refresh(run));
+    EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), (Names{"Mic A", "Mic B", "Mic C"}));
+    EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 1);
+    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(three));
+
+    // Past the end of a shorter list: back to the first entry.
+    ASSERT_TRUE(SetListing(run, ClassicListing({"Solo"})));
+    ASSERT_TRUE(Refresh(run));
+    EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), Names{"Solo"});
+    EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0);
+    EXPECT_EQ(run.Log(), start_log);
+
+    // A directory in its place: not even root can create the file.
+    ASSERT_TRUE(DeleteFileA(run.PathOf(kDeviceFile).c_str()));
+    ASSERT_TRUE(CreateDirectoryA(run.PathOf(kDeviceFile).c_str(), nullptr));
+    ASSERT_TRUE(SetListing(run, ClassicListing({"Other X", "Other Y"})));
+    ASSERT_TRUE(Refresh(run));
+    EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), Names{"Solo"});
+    EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0);
+    std::vector<std::string> log = run.Log();
+    ASSERT_EQ(log.size(), start_log.size() + 1);
+    EXPECT_EQ(log[0].substr(20), kDeviceFileFailed);
+    EXPECT_FALSE(run.Popup());
+}
+
+TEST(Devices, AHangingToolIsEndedAndWhatItPrintedIsUsed) {
+    // The older format's end mark came before the hang: the list is complete.
+    const std::string ended = ClassicListing({"Mic B", "Mic A"});
+    SonafeedRun::Options options;
+    options.start_timeout_ms = kBeyondToolTimeOut;
+    SonafeedRun run(options);
+    ASSERT_TRUE(SetListing(run, ended, true));
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    EXPECT_GE(GetTickCount() - start, 25000u) << "the tool was not waited for";
+    HWND dialog = run.Dialog();
+    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning("ffmpeg.exe") == 0; }));
+    EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), (Names{"Mic A", "Mic B"}));
+    EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0);
+    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(ended));
+    const std::vector<std::string> start_log = run.Log();
+    // Only the complaint about the missing publish address.
+    EXPECT_EQ(start_log.size(), 1u);
+
+    // Cut short without the newer format's closing line: the list never ended, so the box
+    // keeps its entries, though the file is written as usual.
+    const std::string cut_short = NewerListing({{"Mic (Tessaly)", "audio"}}, false);
+    ASSERT_TRUE(SetListing(run, cut_short, true));
+    ASSERT_TRUE(Refresh(run, kBeyondToolTimeOut));
+    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning("ffmpeg.exe") == 0; }));
+    EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), (Names{"Mic A", "Mic B"}));
+    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(cut_short));
+    EXPECT_EQ(run.Log(), start_log);
+}
+
+TEST(Devices, RepeatedRefreshesLeaveTheHandleCountFlat) {
+    constexpr int kRefreshes = 20;
+    SonafeedRun run;
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    // The first refresh may leave handles that the system keeps for later runs.
+    ASSERT_TRUE(Refresh(run));
+    const int before = probe::HandleCount(run.Pid());
+    ASSERT_GT(before, 0);
+    for (int i = 0; i < kRefreshes; ++i)
+        ASSERT_TRUE(Refresh(run)) << "refresh " << i;
+    const int after = probe::HandleCount(run.Pid());
+    EXPECT_LE(after, before) << "after " << kRefreshes << " refreshes";
+    EXPECT_EQ(ui::ComboItems(run.Dialog(), ids::kDevice).size(), 2u);
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+// The settings file "config.db" as the operator's next start finds it: what each save trigger
+// writes byte for byte, what loading makes of other line ends, and silence on every failure.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/SonafeedControls.h"
+#include "tests/e2e/support/SonafeedRun.h"
+#include "tests/e2e/support/UiDriver.h"
+
+namespace {
+
+using namespace e2e;
+
+constexpr char kConfig[] = "config.db";
+constexpr char kConfigTemp[] = "config.db.tmp";
+constexpr char kOldUrl[] = "rtmp://live.push.kelvo.net/app/old";
+constexpr char kNewUrl[] = "rtmp://live.push.kelvo.net/app/new";
+constexpr char kPullUrl[] = "rtmp://src.example.com/live/in";
+constexpr char kAccessKey[] = "KEY123";
+constexpr char kAccessId[] = "ID456";
+
+// The program writes each line through a text-mode stream after adding CR LF itself.
+std::string Saved(const std::vector<std::string>& lines) {
+    std::string bytes;
+    for (const std::string& line : lines)
+        bytes += line + "\r\r\n";
+    return bytes;
+}
+
+// A start-up with a publish address asks the service for the relay state.
+SonafeedRun::Options WithService(const OpenApiStandIn& service) {
+    SonafeedRun::Options options;
+    options.environment = {{"SONAFEED_OPENAPI", service.Address()}};
+    return options;
+}
+
+bool Exists(const SonafeedRun& run, const char* name) {
+    return GetFileAttributesA(run.PathOf(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Clicks a check box and waits until its handler has run: the box answers BM_GETCHECK only
+// after the click, which ticks it and then calls the dialog's handler, has been handled whole.
+::testing::AssertionResult Toggle(HWND dialog, int id) {
+    int before = ui::CheckState(dialog, id);
+    if (!ui::Click(dialog, id)) return ::testing::AssertionFailure() << "box " << id;
+    if (!WaitUntil([&] { return ui::CheckState(dialog, id) != before; }))
+        return ::testing::AssertionFailure() << "box " << id << " did not change";
+    return ::testing::AssertionSuccess();
+}
+
+TEST(Settings, SaveTriggersWriteEightLinesWithTheAddressLastTakenIn) {
+    OpenApiStandIn service;
+    SonafeedRun run(WithService(service));
+    // The program's own line ends, and a ninth line that no save keeps.
+    const std::string stored =
+        Saved({"1", kOldUrl, "0", "3", kPullUrl, kAccessKey, kAccessId, "0", "a ninth line"});
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, stored));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+    const std::vector<std::string> start_log = run.Log();
+
+    EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 1);
+    EXPECT_EQ(ui::ComboSelection(dialog, ids::kBitrate), 3);
+    EXPECT_EQ(ui::ControlText(dialog, ids::kPublishUrl), kOldUrl);
+    EXPECT_EQ(ui::ControlText(dialog, ids::kPullUrl), kPullUrl);
+    EXPECT_EQ(ui::ControlText(dialog, ids::kAccessKey), kAccessKey);
+    EXPECT_EQ(ui::ControlText(dialog, ids::kAccessId), kAccessId);
+    EXPECT_EQ(ui::CheckState(dialog, ids::kMinimizeToTray), BST_UNCHECKED);
+    EXPECT_EQ(ui::CheckState(dialog, ids::kAutoPull), BST_UNCHECKED);
+
+    // Choices in the boxes only change the members; the new address is not taken in at all.
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, kNewUrl));
+    ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kDevice, 0));
+    ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kBitrate, 5));
+    EXPECT_EQ(run.ReadFileBytes(kConfig), stored);
+
+    ASSERT_TRUE(Toggle(dialog, ids::kMinimizeToTray));
+    EXPECT_EQ(run.ReadFileBytes(kConfig),
+              Saved({"0", kOldUrl, "1", "5", kPullUrl, kAccessKey, kAccessId, "0"}));
+    EXPECT_FALSE(Exists(run, kConfigTemp));
+
+    ASSERT_TRUE(Toggle(dialog, ids::kAutoPull));
+    const std::string last_saved =
+        Saved({"0", kOldUrl, "1", "5", kPullUrl, kAccessKey, kAccessId, "1"});
+    EXPECT_EQ(run.ReadFileBytes(kConfig), last_saved);
+    EXPECT_FALSE(Exists(run, kConfigTemp));
+
+    // The new content cannot be written: the old file stays as it was.
+    ASSERT_TRUE(CreateDirectoryA(run.PathOf(kConfigTemp).c_str(), nullptr));
+    ASSERT_TRUE(Toggle(dialog, ids::kMinimizeToTray));
+    EXPECT_EQ(run.ReadFileBytes(kConfig), last_saved);
+    ASSERT_TRUE(RemoveDirectoryA(run.PathOf(kConfigTemp).c_str()));
+
+    // config.db cannot be replaced: nothing is reported and no temporary file is left.
+    ASSERT_TRUE(DeleteFileA(run.PathOf(kConfig).c_str()));
+    ASSERT_TRUE(CreateDirectoryA(run.PathOf(kConfig).c_str(), nullptr));
+    ASSERT_TRUE(Toggle(dialog, ids::kAutoPull));
+    EXPECT_FALSE(Exists(run, kConfigTemp));
+    EXPECT_EQ(GetFileAttributesA(run.PathOf(kConfig).c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+              DWORD(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(run.Log(), start_log);
+    EXPECT_FALSE(run.Popup());
+    EXPECT_TRUE(run.IsRunning());
+    EXPECT_EQ(ui::ControlText(dialog, ids::kPublishUrl), kNewUrl);
+    ASSERT_TRUE(RemoveDirectoryA(run.PathOf(kConfig).c_str()));
+    EXPECT_TRUE(run.Close());
+}
+
+TEST(Settings, LfAndCrLfLineEndsLoadTheSameValues) {
+    OpenApiStandIn service;
+    const std::vector<std::string> lines = {"1",      kOldUrl,    "1",       "9",
+                                            kPullUrl, kAccessKey, kAccessId, "1"};
+    for (const char* line_end : {"\n", "\r\n"}) {
+        SCOPED_TRACE(line_end[0] == '\n' ? "LF" : "CR LF");
+        std::string bytes;
+        for (const std::string& line : lines)
+            bytes += line + line_end;
+        // A last line without its line end is a line all the same.
+        if (line_end[0] == '\n') bytes.pop_back();
+
+        SonafeedRun run(WithService(service));
+        ASSERT_TRUE(run.WriteFileBytes(kConfig, bytes));
+        ASSERT_TRUE(run.Start());
+        ASSERT_TRUE(run.WaitForDialog());
+        HWND dialog = run.Dialog();
+        EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 1);
+        EXPECT_EQ(ui::ControlText(dialog, ids::kPublishUrl), kOldUrl);
+        EXPECT_EQ(ui::CheckState(dialog, ids::kMinimizeToTray), BST_CHECKED);
+        // Position 9 is no entry of the bitrate box.
+        EXPECT_EQ(ui::ComboSelection(dialog, ids::kBitrate), CB_ERR);
+        EXPECT_EQ(ui::ControlText(dialog, ids::kPullUrl), kPullUrl);
+        EXPECT_EQ(ui::ControlText(dialog, ids::kAccessKey), kAccessKey);
+        EXPECT_EQ(ui::ControlText(dialog, ids::kAccessId), kAccessId);
+        EXPECT_EQ(ui::CheckState(dialog, ids::kAutoPull), BST_CHECKED);
+    }
+}
+
+} // namespace
