@@ -1,0 +1,662 @@
+// The relay pull through the service's open API, seen from outside: what goes over the wire,
+// how the answers show in the window, how relay and live broadcast take turns, and what an
+// unreachable service does to the program.
+#include <winsock2.h>
+#include <windows.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/SonafeedControls.h"
+#include "tests/e2e/support/SonafeedRun.h"
+#include "tests/e2e/support/UiDriver.h"
+
+namespace {
+
+using namespace e2e;
+
+constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/room1";
+constexpr char kAccepted[] = "{\"Code\":0,\"Flag\":100,\"Msg\":\"ok\"}";
+constexpr char kEncoder[] = "ffmpeg.exe";
+
+constexpr char kStartLive[] = "开始直播";
+constexpr char kStopLive[] = "停止直播";
+constexpr char kStartPull[] = "开始拉流";
+constexpr char kStopPull[] = "停止拉流";
+constexpr char kLive[] = "直播中。。。";
+constexpr char kLiveClosed[] = "关闭直播。。。";
+constexpr char kPulling[] = "拉流中。。。";
+constexpr char kPullStopped[] = "停止拉流。。。";
+constexpr char kPullFailed[] = "拉流失败：";
+constexpr char kPullStopFailed[] = "停止拉流失败：";
+
+// The eight lines of config.db.
+struct Settings {
+    std::string publish = kPublishUrl;
+    std::string pull = "rtmp://src.example.com/live/feed";
+    std::string key = "k1";
+    std::string id = "i1";
+    int auto_pull = 0;
+
+    // Each line ends in CR CR LF when the program writes it (CR LF through a text-mode file);
+    // it reads plain CR LF as well.
+    std::string Bytes(const std::string& end = "\r\r\n") const {
+        return "0" + end + publish + end + "0" + end + "1" + end + pull + end + key + end + id +
+               end + std::to_string(auto_pull) + end;
+    }
+};
+
+// The request body for values that need no escaping.
+std::string Body(const Settings& s, const std::string& type, const std::string& app = "live",
+                 const std::string& stream = "room1") {
+    return "parameter={\"access_id\":\"" + s.id + "\",\"access_key\":\"" + s.key +
+           "\",\"appid\":\"" + app + "\",\"type\":\"" + type + "\",\"autoPlay\":1,\"from\":\"" +
+           s.pull + "\",\"stream\":\"" + stream + "\"}";
+}
+
+std::string TypeOf(const std::string& body) {
+    constexpr char kKey[] = "\"type\":\"";
+    size_t start = body.find(kKey);
+    if (start == std::string::npos) return {};
+    start += sizeof kKey - 1;
+    return body.substr(start, body.find('"', start) - start);
+}
+
+std::vector<std::string> TypesOf(const std::vector<HttpRequest>& requests) {
+    std::vector<std::string> types;
+    for (const HttpRequest& request : requests)
+        types.push_back(TypeOf(request.body));
+    return types;
+}
+
+// The request line and every header line, byte for byte; header order is the HTTP layer's.
+void ExpectWireFormat(const HttpRequest& request, const std::string& host) {
+    const std::string& head = request.head;
+    EXPECT_EQ(head.substr(0, head.find("\r\n")), "POST /v2/VXR.PullStreamOp HTTP/1.1");
+    std::vector<std::string> lines;
+    for (size_t pos = head.find("\r\n") + 2, end;
+         (end = head.find("\r\n", pos)) != std::string::npos && end != pos; pos = end + 2)
+        lines.push_back(head.substr(pos, end - pos));
+    std::sort(lines.begin(), lines.end());
+    std::vector<std::string> expected = {"Content-Length: " + std::to_string(request.body.size()),
+                                         "Content-Type: application/x-www-form-urlencoded;",
+                                         "Host: " + host, "User-Agent: Sonafeed"};
+    EXPECT_EQ(lines, expected) << head;
+}
+
+SonafeedRun::Options WithOpenApi(const std::string& address) {
+    SonafeedRun::Options options;
+    options.environment = {{"SONAFEED_OPENAPI", address}};
+    return options;
+}
+
+::testing::AssertionResult StartShown(SonafeedRun& run, const Settings& settings) {
+    if (!run.WriteFileBytes("config.db", settings.Bytes("\r\n")))
+        return ::testing::AssertionFailure() << "cannot write config.db";
+    ::testing::AssertionResult started = run.Start();
+    return started ? run.WaitForDialog() : started;
+}
+
+// The log's texts without their time stamps, oldest first.
+std::vector<std::string> Events(const SonafeedRun& run) {
+    std::vector<std::string> lines = run.Log();
+    std::vector<std::string> texts;
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+        texts.push_back(line->size() >= 20 ? line->substr(20) : *line);
+    return texts;
+}
+
+bool WaitForEvents(const SonafeedRun& run, size_t count) {
+    return WaitUntil([&] { return Events(run).size() >= count; });
+}
+
+std::string ButtonText(const SonafeedRun& run, int id) {
+    return ui::ControlText(run.Dialog(), id);
+}
+
+// What the system says about a WinINet error, as the standard error box shows it.
+std::string WinInetDescription(DWORD error) {
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   GetModuleHandleA("wininet.dll"), error, 0, reinterpret_cast<char*>(&text), 0,
+                   nullptr);
+    std::string description = text ? text : "";
+    LocalFree(text);
+    return description;
+}
+
+// The standard error box for a refused connection: checked, then closed by its OK button.
+void ConfirmConnectionErrorBox(const SonafeedRun& run) {
+    HWND box = run.WaitForPopup();
+    ASSERT_TRUE(box) << "no error box";
+    EXPECT_EQ(ui::Caption(box), "Sonafeed");
+    const std::string description = WinInetDescription(ERROR_INTERNET_CANNOT_CONNECT);
+    EXPECT_NE(description, "");
+    EXPECT_EQ(ui::MessageBoxText(box), description);
+    ui::PressOk(box);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+}
+
+// A server that answers every request with the same raw bytes, sent in parts with a pause
+// between them, and that can stop listening and listen again on the same port: what the
+// stand-in cannot do.
+class ScriptedServer {
+  public:
+    explicit ScriptedServer(std::vector<std::string> parts, DWORD gap_ms = 0)
+        : parts_(std::move(parts)), gap_ms_(gap_ms) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    }
+    ~ScriptedServer() {
+        Stop();
+        WSACleanup();
+    }
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    // Port 0: any free port. The address may be reused, so a port just left can be taken again.
+    bool Listen(unsigned short port = 0) {
+        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        BOOL reuse = TRUE;
+        setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+                   sizeof reuse);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        if (listener_ == INVALID_SOCKET ||
+            bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            listen(listener_, SOMAXCONN) != 0 ||
+            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return false;
+        port_ = ntohs(address.sin_port);
+        stopping_ = false;
+        thread_ = std::thread(&ScriptedServer::AcceptLoop, this);
+        return true;
+    }
+    // Afterwards connections to the port are refused.
+    void Stop() {
+        stopping_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (listener_ != INVALID_SOCKET) closesocket(listener_);
+        listener_ = INVALID_SOCKET;
+    }
+    unsigned short Port() const { return port_; }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+    std::vector<std::string> Bodies() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bodies_;
+    }
+
+  private:
+    void AcceptLoop() {
+        while (!stopping_) {
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(listener_, &set);
+            timeval slice = {0, 50000};
+            if (select(0, &set, nullptr, nullptr, &slice) <= 0) continue;
+            SOCKET connection = accept(listener_, nullptr, nullptr);
+            if (connection == INVALID_SOCKET) continue;
+            Serve(connection);
+            closesocket(connection);
+        }
+    }
+    // The client sends one request at a time, so connections are served in turn.
+    void Serve(SOCKET connection) {
+        DWORD timeout = kPatience;
+        setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+                   sizeof timeout);
+        std::string received;
+        auto receive = [&] {
+            char chunk[4096];
+            int got = recv(connection, chunk, sizeof chunk, 0);
+            if (got > 0) received.append(chunk, static_cast<size_t>(got));
+            return got > 0;
+        };
+        size_t head_end;
+        while ((head_end = received.find("\r\n\r\n")) == std::string::npos)
+            if (!receive()) return;
+        std::string head = received.substr(0, head_end);
+        std::transform(head.begin(), head.end(), head.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        size_t field = head.find("\r\ncontent-length:");
+        size_t length =
+            field == std::string::npos ? 0 : std::strtoul(head.c_str() + field + 17, nullptr, 10);
+        while (received.size() < head_end + 4 + length)
+            if (!receive()) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            bodies_.push_back(received.substr(head_end + 4, length));
+        }
+        for (size_t i = 0; i < parts_.size(); ++i) {
+            // Pacing the answer, not waiting for anything.
+            if (i > 0) Sleep(gap_ms_);
+            for (size_t sent = 0; sent < parts_[i].size();) {
+                int now = send(connection, parts_[i].data() + sent,
+                               static_cast<int>(parts_[i].size() - sent), 0);
+                if (now <= 0) return;
+                sent += static_cast<size_t>(now);
+            }
+        }
+        shutdown(connection, SD_SEND);
+    }
+
+    const std::vector<std::string> parts_;
+    const DWORD gap_ms_;
+    SOCKET listener_ = INVALID_SOCKET;
+    unsigned short port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> bodies_;
+};
+
+std::string WholeAnswer(const std::string& body) {
+    return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+// A 200 answer in chunked transfer encoding, one part per chunk.
+std::vector<std::string> ChunkedAnswer(const std::string& body, size_t chunks) {
+    std::vector<std::string> parts = {"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                                      "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n"};
+    size_t size = (body.size() + chunks - 1) / chunks;
+    for (size_t pos = 0; pos < body.size(); pos += size) {
+        std::string chunk = body.substr(pos, size);
+        char length[16];
+        std::snprintf(length, sizeof length, "%lx\r\n", static_cast<unsigned long>(chunk.size()));
+        parts.push_back(length + chunk + "\r\n");
+    }
+    parts.back() += "0\r\n\r\n";
+    return parts;
+}
+
+// An answer of 300 KB whose only marker stands at its very end.
+std::string LongAnswer(const std::string& ending) {
+    return "{\"Data\":\"" + std::string(300 * 1024, 'x') + "\"," + ending;
+}
+
+TEST(Relay, RequestsCarryTheSettingsEscapedAndInCodePage936) {
+    OpenApiStandIn service;
+    service.SetDefaultAnswer({200, kAccepted});
+    SonafeedRun run(WithOpenApi(service.Address()));
+    Settings settings;
+    // The stream name ends in a character whose second byte is a backslash (0x5C).
+    settings.publish = "rtmp://1000.push.kelvo.net/live/频道衆?a=1";
+    settings.key = "a+b&c%d\"e\\f\tg";
+    settings.id = "AKID01";
+    settings.pull = "rtmp://src.example.com/live/feed?token=x&y=1";
+    ASSERT_TRUE(StartShown(run, settings));
+
+    // Sent at start-up although auto-pull is off; accepted, so the relay counts as held.
+    ASSERT_EQ(service.Requests().size(), 1u);
+    EXPECT_EQ(
+        service.Requests()[0].body,
+        "parameter={\"access_id\":\"AKID01\",\"access_key\":\"a%2Bb%26c%25d\\\"e\\\\f\\u0009g\","
+        "\"appid\":\"live\",\"type\":\"play\",\"autoPlay\":1,"
+        "\"from\":\"rtmp://src.example.com/live/feed?token=x%26y=1\",\"stream\":\"频道衆\"}");
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+
+    // Empty credentials go out as empty strings, for "del" and "add" alike.
+    HWND dialog = run.Dialog();
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessId, ""));
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessKey, ""));
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, kPublishUrl));
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPullUrl, "rtmp://src.example.com/live/feed"));
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    ASSERT_TRUE(WaitUntil([&] { return ButtonText(run, ids::kStartPull) == kStartPull; }));
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    ASSERT_TRUE(WaitUntil([&] { return ButtonText(run, ids::kStartPull) == kStopPull; }));
+
+    std::vector<HttpRequest> requests = service.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    Settings blank;
+    blank.id = blank.key = "";
+    EXPECT_EQ(requests[1].body, Body(blank, "del"));
+    EXPECT_EQ(requests[2].body, Body(blank, "add"));
+    for (const HttpRequest& request : requests)
+        ExpectWireFormat(request, service.Address());
+    EXPECT_EQ(Events(run), (std::vector<std::string>{kPulling, kPullStopped, kPulling}));
+}
+
+TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(StartShown(run, Settings()));
+    // The empty answer to the start-up request is a refusal, which is not logged.
+    ASSERT_EQ(TypesOf(service.Requests()), std::vector<std::string>{"play"});
+    EXPECT_EQ(Events(run), std::vector<std::string>{});
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
+
+    std::string utf8_answer = u8"{\"Flag\":101,\"Msg\":\"签名错误\"}";
+    struct Case {
+        HttpAnswer answer;
+        std::string logged;
+    };
+    const std::vector<Case> refusals = {
+        {{200, "{\"Msg\":\"x\",\"Flag\":100}"}, "{\"Msg\":\"x\",\"Flag\":100}"},
+        {{200, "{\"Flag\": 100,\"Msg\":\"x\"}"}, "{\"Flag\": 100,\"Msg\":\"x\"}"},
+        // Only the start-up request takes "Flag":105 as a held relay.
+        {{200, "{\"Flag\":105,\"Msg\":\"x\"}"}, "{\"Flag\":105,\"Msg\":\"x\"}"},
+        {{200, ""}, ""},
+        // The status alone counts: a marker in an error page is not looked at.
+        {{404, kAccepted}, "POST err ：404"},
+        {{500, "oops"}, "POST err ：500"},
+        {{200, utf8_answer}, "{\"Flag\":101,\"Msg\":\"签名错误\"}"},
+    };
+    HWND dialog = run.Dialog();
+    std::vector<std::string> expected;
+    std::vector<double> request_ms;
+    // Times one click until its log line, polling finely.
+    auto click_and_time = [&](size_t lines) {
+        LARGE_INTEGER frequency, start, now;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        if (!ui::Click(dialog, ids::kStartPull)) return false;
+        do {
+            // Reading the log waits while the handler runs, so the clock is read after it.
+            bool logged = Events(run).size() >= lines;
+            QueryPerformanceCounter(&now);
+            if (logged) {
+                request_ms.push_back(1000.0 * double(now.QuadPart - start.QuadPart) /
+                                     double(frequency.QuadPart));
+                return true;
+            }
+            Sleep(1);
+        } while (now.QuadPart - start.QuadPart < frequency.QuadPart * kPatience / 1000);
+        return false;
+    };
+    for (const Case& refusal : refusals) {
+        service.QueueAnswer(refusal.answer);
+        expected.push_back(kPullFailed + refusal.logged);
+        ASSERT_TRUE(click_and_time(expected.size())) << refusal.logged;
+        EXPECT_EQ(Events(run), expected);
+        EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
+    }
+
+    // The marker is found at the end of a long answer, and anywhere in a short one.
+    service.QueueAnswer({200, LongAnswer("\"Flag\":100,\"Msg\":\"ok\"}")});
+    expected.push_back(kPulling);
+    ASSERT_TRUE(click_and_time(expected.size()));
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+    service.QueueAnswer({200, "text \"Flag\":100, text"});
+    expected.push_back(kPullStopped);
+    ASSERT_TRUE(click_and_time(expected.size()));
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
+    EXPECT_EQ(Events(run), expected);
+    std::vector<std::string> types(refusals.size() + 1, "add");
+    types.insert(types.begin(), "play");
+    types.push_back("del");
+    EXPECT_EQ(TypesOf(service.Requests()), types);
+
+    std::sort(request_ms.begin(), request_ms.end());
+    std::printf("[ timing ] click to log line, one request to the local stand-in: min %.1f ms, "
+                "median %.1f ms, max %.1f ms over %u requests\n",
+                request_ms.front(), request_ms[request_ms.size() / 2], request_ms.back(),
+                static_cast<unsigned>(request_ms.size()));
+    RecordProperty("request_ms_median", std::to_string(request_ms[request_ms.size() / 2]));
+    // Far below the connect time-out: nothing waits for a time-out on the way.
+    EXPECT_LT(request_ms.back(), 10000.0);
+}
+
+TEST(Relay, SlowChunkedAnswerIsJudgedWhole) {
+    ScriptedServer service(ChunkedAnswer(LongAnswer("\"Flag\":100,\"Msg\":\"ok\"}"), 12), 40);
+    ASSERT_TRUE(service.Listen());
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(StartShown(run, Settings()));
+
+    EXPECT_EQ(service.Bodies(), std::vector<std::string>{Body(Settings(), "play")});
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+    EXPECT_EQ(Events(run), std::vector<std::string>{kPulling});
+}
+
+TEST(Relay, StartupAnswerWithFlag105HoldsTheRelayAndClosingStopsIt) {
+    OpenApiStandIn service;
+    service.QueueAnswer({200, "{\"Flag\":105,\"Msg\":\"already pulling\"}"});
+    service.SetDefaultAnswer({200, kAccepted});
+    // The Host header follows the host name given.
+    const std::string host = "localhost:" + std::to_string(service.Port());
+    SonafeedRun run(WithOpenApi(host));
+    Settings settings;
+    ASSERT_TRUE(StartShown(run, settings));
+
+    ASSERT_EQ(service.Requests().size(), 1u);
+    EXPECT_EQ(service.Requests()[0].body, Body(settings, "play"));
+    ExpectWireFormat(service.Requests()[0], host);
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+    EXPECT_EQ(Events(run), std::vector<std::string>{kPulling});
+
+    // With auto-pull off, closing reads the edits, saves them and stops the relay.
+    settings.pull = "rtmp://src.example.com/live/other";
+    ASSERT_TRUE(ui::SetControlText(run.Dialog(), ids::kPullUrl, settings.pull));
+    ASSERT_TRUE(run.Close());
+    ASSERT_EQ(service.Requests().size(), 2u);
+    EXPECT_EQ(service.Requests()[1].body, Body(settings, "del"));
+    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+}
+
+TEST(Relay, PullButtonSavesTheSettingsBeforeEachRequestAndKeepsStateOnRefusal) {
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    Settings settings;
+    ASSERT_TRUE(StartShown(run, settings));
+    HWND dialog = run.Dialog();
+    ASSERT_TRUE(service.WaitForRequests(1));
+
+    // Held back a while, so the file can be read while the request is still open.
+    settings.pull = "rtmp://src.example.com/live/new";
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPullUrl, settings.pull));
+    HttpAnswer slow{200, "{\"Flag\":102,\"Msg\":\"no\"}"};
+    slow.delay_ms = 1000;
+    service.QueueAnswer(slow);
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    ASSERT_TRUE(service.WaitForRequests(2));
+    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes()) << "not saved before the request";
+    EXPECT_EQ(service.Requests()[1].body, Body(settings, "add"));
+    ASSERT_TRUE(WaitForEvents(run, 1));
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
+
+    settings.id = "i2";
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessId, settings.id));
+    service.QueueAnswer({200, kAccepted});
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    ASSERT_TRUE(WaitForEvents(run, 2));
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+
+    // A refused stop keeps the relay held, so the next click asks again.
+    settings.key = "k3";
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessKey, settings.key));
+    service.QueueAnswer({200, "{\"Flag\":103}"});
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    ASSERT_TRUE(WaitForEvents(run, 3));
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+    service.QueueAnswer({200, kAccepted});
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    ASSERT_TRUE(WaitForEvents(run, 4));
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
+
+    EXPECT_EQ(Events(run), (std::vector<std::string>{
+                               std::string(kPullFailed) + "{\"Flag\":102,\"Msg\":\"no\"}", kPulling,
+                               std::string(kPullStopFailed) + "{\"Flag\":103}", kPullStopped}));
+    std::vector<HttpRequest> requests = service.Requests();
+    ASSERT_EQ(requests.size(), 5u);
+    EXPECT_EQ(requests[4].body, Body(settings, "del"));
+    EXPECT_EQ(TypesOf(requests), (std::vector<std::string>{"play", "add", "add", "del", "del"}));
+}
+
+TEST(Relay, RelayAndLiveBroadcastTakeTurns) {
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    Settings settings;
+    ASSERT_TRUE(StartShown(run, settings));
+    HWND dialog = run.Dialog();
+    std::vector<std::string> expected;
+    auto events_are = [&](std::vector<std::string> more) {
+        expected.insert(expected.end(), more.begin(), more.end());
+        return WaitForEvents(run, expected.size()) && Events(run) == expected;
+    };
+    auto encoders_running = [&](int count) {
+        return WaitUntil([&] { return run.CountRunning(kEncoder) == count; });
+    };
+
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+    ASSERT_TRUE(events_are({kLive}));
+    ASSERT_TRUE(encoders_running(1));
+
+    // Starting the relay ends the broadcast first, even when the service then refuses.
+    service.QueueAnswer({200, "{\"Flag\":102}"});
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    EXPECT_TRUE(events_are({kLiveClosed, std::string(kPullFailed) + "{\"Flag\":102}"}))
+        << testing::PrintToString(Events(run));
+    EXPECT_TRUE(encoders_running(0));
+    EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
+
+    // Live is off indeed: the next click starts it.
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+    ASSERT_TRUE(events_are({kLive}));
+    ASSERT_TRUE(encoders_running(1));
+    service.QueueAnswer({200, kAccepted});
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    EXPECT_TRUE(events_are({kLiveClosed, kPulling})) << testing::PrintToString(Events(run));
+    EXPECT_TRUE(encoders_running(0));
+    EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+
+    // Going live while the relay is held stops the relay first.
+    service.QueueAnswer({200, kAccepted});
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+    EXPECT_TRUE(events_are({kPullStopped, kLive})) << testing::PrintToString(Events(run));
+    EXPECT_TRUE(encoders_running(1));
+    EXPECT_EQ(ButtonText(run, ids::kStartLive), kStopLive);
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
+
+    // With auto-pull ticked, ending the broadcast hands the stream to the relay.
+    settings.auto_pull = 1;
+    ASSERT_TRUE(ui::Click(dialog, ids::kAutoPull));
+    ASSERT_TRUE(WaitUntil([&] { return run.ReadFileBytes("config.db") == settings.Bytes(); }));
+    service.QueueAnswer({200, kAccepted});
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+    EXPECT_TRUE(events_are({kLiveClosed, kPulling})) << testing::PrintToString(Events(run));
+    EXPECT_TRUE(encoders_running(0));
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+    std::vector<HttpRequest> requests = service.Requests();
+    ASSERT_EQ(TypesOf(requests), (std::vector<std::string>{"play", "add", "add", "del", "add"}));
+    EXPECT_EQ(requests[4].body, Body(settings, "add"));
+
+    // With auto-pull on, closing leaves the relay running: no request, nothing saved.
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPullUrl, "rtmp://src.example.com/live/other"));
+    ASSERT_TRUE(run.Close());
+    EXPECT_EQ(service.Requests().size(), 5u);
+    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+}
+
+TEST(Relay, UnreachableServiceShowsTheErrorBoxAndChangesNothing) {
+    SonafeedRun run(WithOpenApi("127.0.0.1:" + std::to_string(OpenApiStandIn::ClosedPort())));
+    Settings settings;
+    ASSERT_TRUE(run.WriteFileBytes("config.db", settings.Bytes("\r\n")));
+    ASSERT_TRUE(run.Start());
+
+    // The box comes while the window is still hidden, with every earlier step done.
+    ASSERT_TRUE(run.WaitForPopup());
+    HWND dialog = run.Dialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_FALSE(ui::IsVisible(dialog));
+    EXPECT_FALSE(ui::ComboItems(dialog, ids::kDevice).empty());
+    EXPECT_EQ(ui::ControlText(dialog, ids::kPublishUrl), settings.publish);
+    EXPECT_EQ(ui::ControlText(dialog, ids::kPullUrl), settings.pull);
+    ConfirmConnectionErrorBox(run);
+    ASSERT_TRUE(run.WaitForDialog());
+    EXPECT_EQ(Events(run), std::vector<std::string>{});
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
+
+    // The pull button: the settings are saved before the request that fails.
+    settings.pull = "rtmp://src.example.com/live/new";
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPullUrl, settings.pull));
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    ConfirmConnectionErrorBox(run);
+    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
+    EXPECT_EQ(Events(run), std::vector<std::string>{});
+
+    // Ending a broadcast with auto-pull on: the broadcast ends, the relay request fails.
+    ASSERT_TRUE(ui::Click(dialog, ids::kAutoPull));
+    ASSERT_TRUE(WaitUntil([&] { return ui::CheckState(dialog, ids::kAutoPull) == BST_CHECKED; }));
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+    ASSERT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 1; }));
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+    ConfirmConnectionErrorBox(run);
+    EXPECT_EQ(Events(run), (std::vector<std::string>{kLive, kLiveClosed}));
+    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 0; }));
+    EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
+
+    // Nothing held: closing asks nothing and shows no box.
+    ASSERT_TRUE(run.Close());
+}
+
+TEST(Relay, UnreachableServiceWithAHeldRelay) {
+    ScriptedServer service({WholeAnswer(kAccepted)});
+    ASSERT_TRUE(service.Listen());
+    SonafeedRun run(WithOpenApi(service.Address()));
+    Settings settings;
+    ASSERT_TRUE(StartShown(run, settings));
+    HWND dialog = run.Dialog();
+    ASSERT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+
+    // Going live: the "del" cannot be sent, the broadcast does not start.
+    service.Stop();
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+    ConfirmConnectionErrorBox(run);
+    EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+    EXPECT_EQ(run.CountRunning(kEncoder), 0);
+    EXPECT_EQ(run.PublishRuns(), std::vector<std::string>{});
+    EXPECT_EQ(Events(run), std::vector<std::string>{kPulling});
+
+    // Once the service is back, the next click starts the broadcast (it does not stop one).
+    ASSERT_TRUE(service.Listen(service.Port())) << "port " << service.Port() << " taken";
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+    ASSERT_TRUE(WaitForEvents(run, 3));
+    EXPECT_EQ(Events(run), (std::vector<std::string>{kPulling, kPullStopped, kLive}));
+    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 1; }));
+    EXPECT_EQ(ButtonText(run, ids::kStartLive), kStopLive);
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    ASSERT_TRUE(WaitForEvents(run, 5));
+    ASSERT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+
+    // Stopping the relay fails: still held, nothing logged.
+    service.Stop();
+    ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+    ConfirmConnectionErrorBox(run);
+    EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
+    EXPECT_EQ(Events(run).size(), 5u);
+
+    // Closing still ends the program after the box; the edits were saved on the way.
+    const Settings sent = settings;
+    settings.id = "i2";
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessId, settings.id));
+    ui::PostClose(dialog);
+    ConfirmConnectionErrorBox(run);
+    EXPECT_TRUE(run.WaitForExit());
+    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+    EXPECT_EQ(service.Bodies(),
+              (std::vector<std::string>{Body(sent, "play"), Body(sent, "del"), Body(sent, "add")}));
+}
+
+} // namespace
