@@ -108,17 +108,8 @@ SonafeedRun::Options WithOpenApi(const std::string& address) {
     return started ? run.WaitForDialog() : started;
 }
 
-// The log's texts without their time stamps, oldest first.
-std::vector<std::string> Events(const SonafeedRun& run) {
-    std::vector<std::string> lines = run.Log();
-    std::vector<std::string> texts;
-    for (auto line = lines.rbegin(); line != lines.rend(); ++line)
-        texts.push_back(line->size() >= 20 ? line->substr(20) : *line);
-    return texts;
-}
-
 bool WaitForEvents(const SonafeedRun& run, size_t count) {
-    return WaitUntil([&] { return Events(run).size() >= count; });
+    return WaitUntil([&] { return run.Messages().size() >= count; });
 }
 
 std::string ButtonText(const SonafeedRun& run, int id) {
@@ -330,7 +321,7 @@ TEST(Relay, RequestsCarryTheSettingsEscapedAndInCodePage936) {
     EXPECT_EQ(requests[2].body, Body(blank, "add"));
     for (const HttpRequest& request : requests)
         ExpectWireFormat(request, service.Address());
-    EXPECT_EQ(Events(run), (std::vector<std::string>{kPulling, kPullStopped, kPulling}));
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kPulling, kPullStopped, kPulling}));
 }
 
 TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
@@ -339,7 +330,7 @@ TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
     ASSERT_TRUE(StartShown(run, Settings()));
     // The empty answer to the start-up request is a refusal, which is not logged.
     ASSERT_EQ(TypesOf(service.Requests()), std::vector<std::string>{"play"});
-    EXPECT_EQ(Events(run), std::vector<std::string>{});
+    EXPECT_EQ(run.Messages(), std::vector<std::string>{});
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
 
     std::string utf8_answer = u8"{\"Flag\":101,\"Msg\":\"签名错误\"}";
@@ -369,7 +360,7 @@ TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
         if (!ui::Click(dialog, ids::kStartPull)) return false;
         do {
             // Reading the log waits while the handler runs, so the clock is read after it.
-            bool logged = Events(run).size() >= lines;
+            bool logged = run.Messages().size() >= lines;
             QueryPerformanceCounter(&now);
             if (logged) {
                 request_ms.push_back(1000.0 * double(now.QuadPart - start.QuadPart) /
@@ -384,7 +375,7 @@ TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
         service.QueueAnswer(refusal.answer);
         expected.push_back(kPullFailed + refusal.logged);
         ASSERT_TRUE(click_and_time(expected.size())) << refusal.logged;
-        EXPECT_EQ(Events(run), expected);
+        EXPECT_EQ(run.Messages(), expected);
         EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
     }
 
@@ -397,7 +388,7 @@ TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
     expected.push_back(kPullStopped);
     ASSERT_TRUE(click_and_time(expected.size()));
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
-    EXPECT_EQ(Events(run), expected);
+    EXPECT_EQ(run.Messages(), expected);
     std::vector<std::string> types(refusals.size() + 1, "add");
     types.insert(types.begin(), "play");
     types.push_back("del");
@@ -421,7 +412,7 @@ TEST(Relay, SlowChunkedAnswerIsJudgedWhole) {
 
     EXPECT_EQ(service.Bodies(), std::vector<std::string>{Body(Settings(), "play")});
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
-    EXPECT_EQ(Events(run), std::vector<std::string>{kPulling});
+    EXPECT_EQ(run.Messages(), std::vector<std::string>{kPulling});
 }
 
 TEST(Relay, StartupAnswerWithFlag105HoldsTheRelayAndClosingStopsIt) {
@@ -438,7 +429,7 @@ TEST(Relay, StartupAnswerWithFlag105HoldsTheRelayAndClosingStopsIt) {
     EXPECT_EQ(service.Requests()[0].body, Body(settings, "play"));
     ExpectWireFormat(service.Requests()[0], host);
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
-    EXPECT_EQ(Events(run), std::vector<std::string>{kPulling});
+    EXPECT_EQ(run.Messages(), std::vector<std::string>{kPulling});
 
     // With auto-pull off, closing reads the edits, saves them and stops the relay.
     settings.pull = "rtmp://src.example.com/live/other";
@@ -491,9 +482,10 @@ TEST(Relay, PullButtonSavesTheSettingsBeforeEachRequestAndKeepsStateOnRefusal) {
     ASSERT_TRUE(WaitForEvents(run, 4));
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
 
-    EXPECT_EQ(Events(run), (std::vector<std::string>{
-                               std::string(kPullFailed) + "{\"Flag\":102,\"Msg\":\"no\"}", kPulling,
-                               std::string(kPullStopFailed) + "{\"Flag\":103}", kPullStopped}));
+    EXPECT_EQ(run.Messages(),
+              (std::vector<std::string>{std::string(kPullFailed) + "{\"Flag\":102,\"Msg\":\"no\"}",
+                                        kPulling, std::string(kPullStopFailed) + "{\"Flag\":103}",
+                                        kPullStopped}));
     std::vector<HttpRequest> requests = service.Requests();
     ASSERT_EQ(requests.size(), 5u);
     EXPECT_EQ(requests[4].body, Body(settings, "del"));
@@ -509,7 +501,7 @@ TEST(Relay, RelayAndLiveBroadcastTakeTurns) {
     std::vector<std::string> expected;
     auto events_are = [&](std::vector<std::string> more) {
         expected.insert(expected.end(), more.begin(), more.end());
-        return WaitForEvents(run, expected.size()) && Events(run) == expected;
+        return WaitForEvents(run, expected.size()) && run.Messages() == expected;
     };
     auto encoders_running = [&](int count) {
         return WaitUntil([&] { return run.CountRunning(kEncoder) == count; });
@@ -523,7 +515,7 @@ TEST(Relay, RelayAndLiveBroadcastTakeTurns) {
     service.QueueAnswer({200, "{\"Flag\":102}"});
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
     EXPECT_TRUE(events_are({kLiveClosed, std::string(kPullFailed) + "{\"Flag\":102}"}))
-        << testing::PrintToString(Events(run));
+        << testing::PrintToString(run.Messages());
     EXPECT_TRUE(encoders_running(0));
     EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
 
@@ -533,7 +525,7 @@ TEST(Relay, RelayAndLiveBroadcastTakeTurns) {
     ASSERT_TRUE(encoders_running(1));
     service.QueueAnswer({200, kAccepted});
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
-    EXPECT_TRUE(events_are({kLiveClosed, kPulling})) << testing::PrintToString(Events(run));
+    EXPECT_TRUE(events_are({kLiveClosed, kPulling})) << testing::PrintToString(run.Messages());
     EXPECT_TRUE(encoders_running(0));
     EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
@@ -541,7 +533,7 @@ TEST(Relay, RelayAndLiveBroadcastTakeTurns) {
     // Going live while the relay is held stops the relay first.
     service.QueueAnswer({200, kAccepted});
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
-    EXPECT_TRUE(events_are({kPullStopped, kLive})) << testing::PrintToString(Events(run));
+    EXPECT_TRUE(events_are({kPullStopped, kLive})) << testing::PrintToString(run.Messages());
     EXPECT_TRUE(encoders_running(1));
     EXPECT_EQ(ButtonText(run, ids::kStartLive), kStopLive);
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
@@ -552,7 +544,7 @@ TEST(Relay, RelayAndLiveBroadcastTakeTurns) {
     ASSERT_TRUE(WaitUntil([&] { return run.ReadFileBytes("config.db") == settings.Bytes(); }));
     service.QueueAnswer({200, kAccepted});
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
-    EXPECT_TRUE(events_are({kLiveClosed, kPulling})) << testing::PrintToString(Events(run));
+    EXPECT_TRUE(events_are({kLiveClosed, kPulling})) << testing::PrintToString(run.Messages());
     EXPECT_TRUE(encoders_running(0));
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
     std::vector<HttpRequest> requests = service.Requests();
@@ -582,7 +574,7 @@ TEST(Relay, UnreachableServiceShowsTheErrorBoxAndChangesNothing) {
     EXPECT_EQ(ui::ControlText(dialog, ids::kPullUrl), settings.pull);
     ConfirmConnectionErrorBox(run);
     ASSERT_TRUE(run.WaitForDialog());
-    EXPECT_EQ(Events(run), std::vector<std::string>{});
+    EXPECT_EQ(run.Messages(), std::vector<std::string>{});
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
 
     // The pull button: the settings are saved before the request that fails.
@@ -592,7 +584,7 @@ TEST(Relay, UnreachableServiceShowsTheErrorBoxAndChangesNothing) {
     ConfirmConnectionErrorBox(run);
     EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
-    EXPECT_EQ(Events(run), std::vector<std::string>{});
+    EXPECT_EQ(run.Messages(), std::vector<std::string>{});
 
     // Ending a broadcast with auto-pull on: the broadcast ends, the relay request fails.
     ASSERT_TRUE(ui::Click(dialog, ids::kAutoPull));
@@ -601,7 +593,7 @@ TEST(Relay, UnreachableServiceShowsTheErrorBoxAndChangesNothing) {
     ASSERT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 1; }));
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
     ConfirmConnectionErrorBox(run);
-    EXPECT_EQ(Events(run), (std::vector<std::string>{kLive, kLiveClosed}));
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kLive, kLiveClosed}));
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 0; }));
     EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
@@ -627,13 +619,13 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
     EXPECT_EQ(run.CountRunning(kEncoder), 0);
     EXPECT_EQ(run.PublishRuns(), std::vector<std::string>{});
-    EXPECT_EQ(Events(run), std::vector<std::string>{kPulling});
+    EXPECT_EQ(run.Messages(), std::vector<std::string>{kPulling});
 
     // Once the service is back, the next click starts the broadcast (it does not stop one).
     ASSERT_TRUE(service.Listen(service.Port())) << "port " << service.Port() << " taken";
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
     ASSERT_TRUE(WaitForEvents(run, 3));
-    EXPECT_EQ(Events(run), (std::vector<std::string>{kPulling, kPullStopped, kLive}));
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kPulling, kPullStopped, kLive}));
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 1; }));
     EXPECT_EQ(ButtonText(run, ids::kStartLive), kStopLive);
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
@@ -645,7 +637,7 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
     ConfirmConnectionErrorBox(run);
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
-    EXPECT_EQ(Events(run).size(), 5u);
+    EXPECT_EQ(run.Messages().size(), 5u);
 
     // Closing still ends the program after the box; the edits were saved on the way.
     const Settings sent = settings;

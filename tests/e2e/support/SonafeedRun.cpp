@@ -103,6 +103,19 @@ std::string EnvironmentBlock(const std::vector<std::pair<std::string, std::strin
     return block;
 }
 
+// Every program a test starts runs in this job, which ends them all when the test program
+// ends, even by a crash: an orphan would keep the test's output pipe open and stall CTest.
+HANDLE TestJob() {
+    static HANDLE job = [] {
+        HANDLE created = CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        return created;
+    }();
+    return job;
+}
+
 } // namespace
 
 SonafeedRun::SonafeedRun(Options options) : options_(std::move(options)) {
@@ -186,10 +199,13 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+    // Suspended until it is in the job, so that its encoder children are in it too.
+    if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                         environment.data(), dir_.c_str(), &startup, &info))
         return ::testing::AssertionFailure()
                << "cannot start " << exe << ": error " << GetLastError();
+    AssignProcessToJobObject(TestJob(), info.hProcess);
+    ResumeThread(info.hThread);
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
@@ -233,6 +249,15 @@ HWND SonafeedRun::WaitForPopup(DWORD timeout_ms) const {
 std::vector<std::string> SonafeedRun::Log() const {
     HWND dialog = Dialog();
     return dialog ? ui::ListLines(dialog) : std::vector<std::string>();
+}
+
+std::vector<std::string> SonafeedRun::Messages() const {
+    constexpr size_t kStampLength = 20;
+    std::vector<std::string> lines = Log();
+    std::vector<std::string> messages;
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+        messages.push_back(line->size() >= kStampLength ? line->substr(kStampLength) : *line);
+    return messages;
 }
 
 ::testing::AssertionResult SonafeedRun::Close(DWORD timeout_ms) {

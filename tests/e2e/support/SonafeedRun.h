@@ -60,6 +60,8 @@ class SonafeedRun {
     HWND WaitForPopup(DWORD timeout_ms = kPatience) const;
     // The main dialog's log list box.
     std::vector<std::string> Log() const;
+    // The log's messages without their time stamps ("YYYY-MM-DD HH:MM:SS "), oldest first.
+    std::vector<std::string> Messages() const;
 
     // Posts WM_CLOSE to the main dialog and waits until the process has ended.
     ::testing::AssertionResult Close(DWORD timeout_ms = kPatience);

@@ -30,16 +30,18 @@ bool IsDialogClass(HWND window) {
 }
 
 // Reads item `index` with the W messages (the A forms return unconverted UTF-16 across
-// processes under Wine) and converts.
+// processes under Wine) and converts. The text message takes no buffer size and the program
+// may insert a longer line between two messages, so the buffer holds the longest line the
+// program can log (a 1 MiB answer behind its prefix).
 std::optional<std::string> ItemText(HWND control, UINT length_message, UINT text_message,
                                     int index) {
+    static std::wstring buffer(size_t{2} << 20, L'\0');
     LRESULT length = Send(control, length_message, index, 0, -1);
-    if (length < 0) return std::nullopt;
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    LRESULT copied = Send(control, text_message, index, reinterpret_cast<LPARAM>(text.data()), -1);
+    if (length < 0 || static_cast<size_t>(length) >= buffer.size() / 2) return std::nullopt;
+    LRESULT copied =
+        Send(control, text_message, index, reinterpret_cast<LPARAM>(buffer.data()), -1);
     if (copied < 0) return std::nullopt;
-    text.resize(static_cast<size_t>(copied));
-    return Cp936FromWide(text);
+    return Cp936FromWide(buffer.substr(0, static_cast<size_t>(copied)));
 }
 
 struct DialogSearch {

@@ -1,0 +1,420 @@
+// The live broadcast as the operator runs it: the address check, the encoder child it starts
+// and stops, and the watchdog that restarts a dead encoder.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/support/Cp936.h"
+#include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/SonafeedControls.h"
+#include "tests/e2e/support/SonafeedRun.h"
+#include "tests/e2e/support/UiDriver.h"
+
+namespace {
+
+using namespace e2e;
+
+constexpr char kStartCaption[] = "开始直播";
+constexpr char kStopCaption[] = "停止直播";
+constexpr char kLive[] = "直播中。。。";
+constexpr char kLiveClosed[] = "关闭直播。。。";
+constexpr char kRestart[] = "直播进程被关闭，系统自动重启进程！";
+constexpr char kCallFailed[] = "call process  failed!";
+constexpr char kNotPublishDomain[] = "非Kelvo习惯直播地址，有可能出错！！！";
+constexpr char kNoDevice[] = "音频设备选择有误，请重新选择，或者检查声卡驱动程序！！！";
+// The status file as the program names it ("c://NetStatus.txt"), seen from the same prefix.
+constexpr char kStatusFile[] = "c:\\NetStatus.txt";
+// The watchdog's period is 5 s: this outlasts one tick with room to spare.
+constexpr DWORD kBeyondOneTickMs = 6500;
+
+std::string Utf8FromCp936(const std::string& text) {
+    std::wstring wide = WideFromCp936(text);
+    int size = static_cast<int>(wide.size());
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
+    return utf8;
+}
+
+// A listing in the tool's classic format (UTF-8, as it prints) naming these audio devices.
+void UseListing(const SonafeedRun& run, const std::vector<std::string>& devices,
+                const std::string& extra_control = "") {
+    std::string listing = "[dshow @ 05f1c2a0] DirectShow audio devices\r\n";
+    for (const std::string& device : devices)
+        listing += "[dshow @ 05f1c2a0]  \"" + Utf8FromCp936(device) + "\"\r\n";
+    listing += "dummy: Immediate exit requested\r\n";
+    ASSERT_TRUE(run.WriteFileBytes("listing.txt", listing));
+    ASSERT_TRUE(run.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\n" + extra_control));
+}
+
+SonafeedRun::Options Served(const OpenApiStandIn& service) {
+    SonafeedRun::Options options;
+    options.environment = {{"SONAFEED_OPENAPI", service.Address()}};
+    return options;
+}
+
+std::string ExpectedCommandLine(const std::string& device, const std::string& bitrate,
+                                const std::string& address) {
+    return " -f dshow -i audio=\"" + device + "\" -y -c:a libfdk_aac -b:a " + bitrate +
+           "k -f flv " + address + " ";
+}
+
+// The arguments the encoder's runtime sees, by the system's own command-line rules.
+std::vector<std::string> Arguments(const std::string& command_line) {
+    // A program name first, so that the recorded line is parsed as arguments only.
+    std::wstring wide = L"ffmpeg.exe" + WideFromCp936(command_line);
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(wide.c_str(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; argv && i < count; ++i)
+        arguments.push_back(Cp936FromWide(argv[i]));
+    LocalFree(argv);
+    return arguments;
+}
+
+std::vector<std::string> ExpectedArguments(const std::string& device, const std::string& bitrate,
+                                           const std::string& address) {
+    return {"-f",          "dshow", "-i",         "audio=" + device,
+            "-y",          "-c:a",  "libfdk_aac", "-b:a",
+            bitrate + "k", "-f",    "flv",        address};
+}
+
+// The settings file's lines, whatever their line ends (the program writes CR CR LF).
+std::vector<std::string> ConfigLines(const SonafeedRun& run) {
+    std::vector<std::string> lines;
+    std::optional<std::string> text = run.ReadFileBytes("config.db");
+    if (!text) return lines;
+    for (size_t start = 0, end; (end = text->find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        std::string line = text->substr(start, end - start);
+        while (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string ConfigFile(const std::string& address, int bitrate_index) {
+    return "0\r\n" + address + "\r\n0\r\n" + std::to_string(bitrate_index) +
+           "\r\n\r\n\r\n\r\n0\r\n";
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+::testing::AssertionResult ClearLog(const SonafeedRun& run) {
+    if (!ui::Click(run.Dialog(), ids::kClearLog))
+        return ::testing::AssertionFailure() << "cannot click 清理日志";
+    if (!WaitUntil([&] { return run.Log().size() == 0; }))
+        return ::testing::AssertionFailure() << "log not cleared";
+    return ::testing::AssertionSuccess();
+}
+
+std::string StartCaption(const SonafeedRun& run) {
+    return ui::ControlText(run.Dialog(), ids::kStartLive);
+}
+
+// Clicks 开始直播 and waits until the broadcast is on and its encoder run has been recorded.
+::testing::AssertionResult GoLive(const SonafeedRun& run) {
+    size_t runs = run.PublishRuns().size();
+    if (!ui::Click(run.Dialog(), ids::kStartLive))
+        return ::testing::AssertionFailure() << "cannot click 开始直播";
+    if (!WaitUntil([&] {
+            return StartCaption(run) == kStopCaption && run.PublishRuns().size() == runs + 1;
+        }))
+        return ::testing::AssertionFailure()
+               << "not live: caption \"" << StartCaption(run) << "\", "
+               << run.PublishRuns().size() - runs << " new encoder runs";
+    return ::testing::AssertionSuccess();
+}
+
+// Clicks 停止直播 and waits until the caption is back and no encoder runs.
+::testing::AssertionResult EndLive(const SonafeedRun& run) {
+    if (!ui::Click(run.Dialog(), ids::kStartLive))
+        return ::testing::AssertionFailure() << "cannot click 停止直播";
+    if (!WaitUntil([&] {
+            return StartCaption(run) == kStartCaption && run.CountRunning("ffmpeg.exe") == 0;
+        }))
+        return ::testing::AssertionFailure()
+               << "caption \"" << StartCaption(run) << "\", " << run.CountRunning("ffmpeg.exe")
+               << " encoders running";
+    return ::testing::AssertionSuccess();
+}
+
+// True when the log keeps `count` lines for the whole time.
+bool LogStaysAt(const SonafeedRun& run, size_t count, DWORD ms) {
+    return !WaitUntil([&] { return run.Log().size() != count; }, ms);
+}
+
+TEST(Live, EachRejectionLogsOnlyItsMessageAndStartsNothing) {
+    OpenApiStandIn service;
+    SonafeedRun run(Served(service));
+    // No capture device at all: a bad address must still be reported as such.
+    UseListing(run, {});
+    const std::string config = ConfigFile("rtmp://x", 3);
+    ASSERT_TRUE(run.WriteFileBytes("config.db", config));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+    ASSERT_EQ(ui::ComboItems(dialog, ids::kDevice), std::vector<std::string>{});
+
+    const std::string too_short = "请重新设置服务器地址，服务器地址不存在！";
+    const std::string bad_prefix = "请重新设置服务器地址，必须以\"rtmp://\"开头，请参考示例！";
+    const std::string empty_app = "请重新设置服务器地址，APP字段不可为空，请参考示例！";
+    const std::string empty_stream = "请重新设置服务器地址，STREAM字段不可为空，请参考示例！";
+    const struct {
+        std::string address;
+        std::vector<std::string> log;
+    } cases[] = {
+        // Length before prefix; blanks are gone before the length is counted (13 typed).
+        {"RTMP://a/b", {too_short}},
+        {"rtmp://a /b  ", {too_short}},
+        {"RTMP://1.push.kelvo.net/live/s", {bad_prefix}},
+        {"rtmp://1.push.kelvo.net/s", {empty_app}},
+        {"rtmp://1.push.kelvo.net//s", {empty_app}},
+        {"rtmp://1.push.kelvo.net/live/", {empty_stream}},
+        // Past the address check only the device is missing.
+        {"rtmp://1.push.kelvo.net/live/s", {kNoDevice}},
+        {"rtmp://media.example/live/s", {kNotPublishDomain, kNoDevice}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        ASSERT_TRUE(ClearLog(run));
+        ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, c.address));
+        ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+        // The handler writes all its lines at once: once any shows, it has finished.
+        EXPECT_TRUE(WaitUntil([&] { return run.Log().size() != 0; }));
+        // A click that had been taken for a stop would log "关闭直播。。。" instead.
+        EXPECT_EQ(run.Messages(), c.log);
+        EXPECT_EQ(StartCaption(run), kStartCaption);
+    }
+    EXPECT_EQ(run.PublishRuns().size(), 0u);
+    EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 0);
+    EXPECT_EQ(run.ReadFileBytes("config.db"), config);
+    EXPECT_FALSE(run.ReadFileBytes("config.db.tmp"));
+}
+
+TEST(Live, StartRunsTheEncoderForEachBitrateAndStopEndsIt) {
+    // Blanks, Chinese, and last a character whose second byte is 0x5C, a backslash on its own.
+    const std::string device = "线路输入 (Orvane USB 声卡) 誠";
+    const std::string typed = " rtmp://media.example/live/ studio 1 ";
+    const std::string address = "rtmp://media.example/live/studio1";
+    const std::vector<std::string> bitrates = {"32", "48", "64", "96", "128", "192"};
+
+    OpenApiStandIn service;
+    SonafeedRun run(Served(service));
+    UseListing(run, {device});
+    // Longer than anything an encoder run writes there.
+    const std::string earlier_status(300, 'Z');
+    ASSERT_TRUE(WriteWholeFile(kStatusFile, earlier_status));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+    ASSERT_EQ(ui::ComboItems(dialog, ids::kDevice), std::vector<std::string>{device});
+
+    for (int position = 0; position < 6; ++position) {
+        SCOPED_TRACE("bitrate " + bitrates[position]);
+        ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kBitrate, position));
+        ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, typed));
+        ASSERT_TRUE(ClearLog(run));
+        ASSERT_TRUE(GoLive(run));
+
+        const size_t number = static_cast<size_t>(position) + 1;
+        EXPECT_EQ(run.PublishRuns().back(),
+                  ExpectedCommandLine(device, bitrates[position], address));
+        EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 1);
+        EXPECT_EQ(run.Messages(), (std::vector<std::string>{kNotPublishDomain, kLive}));
+        std::vector<std::string> config = ConfigLines(run);
+        ASSERT_EQ(config.size(), 8u);
+        EXPECT_EQ(config[1], address);
+        EXPECT_EQ(config[3], std::to_string(position));
+        // The field keeps the text as typed; only the member was cleaned.
+        EXPECT_EQ(ui::ControlText(dialog, ids::kPublishUrl), typed);
+
+        // Each run writes from the start of the status file over the earlier content.
+        std::string status = earlier_status;
+        std::string output = "ffmpeg double: publishing run " + std::to_string(number) + "\r\n";
+        status.replace(0, output.size(), output);
+        EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(kStatusFile) == status; }))
+            << ReadWholeFile(kStatusFile).value_or("<missing>");
+
+        // A choice made during the broadcast is not saved by the stop.
+        ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kBitrate, (position + 1) % 6));
+        std::optional<std::string> saved = run.ReadFileBytes("config.db");
+        ASSERT_TRUE(EndLive(run));
+        EXPECT_EQ(run.Messages(),
+                  (std::vector<std::string>{kNotPublishDomain, kLive, kLiveClosed}));
+        EXPECT_EQ(run.ReadFileBytes("config.db"), saved);
+    }
+    std::optional<std::string> module = run.ReadFileBytes("runs\\1.module");
+    ASSERT_TRUE(module);
+    EXPECT_EQ(lstrcmpiA(module->c_str(), run.PathOf("ffmpeg.exe").c_str()), 0) << *module;
+    EXPECT_EQ(run.PublishRuns().size(), 6u);
+}
+
+TEST(Live, QuotesTabsAndKilobytesStayWholeArguments) {
+    // Quotes inside, a backslash before a quote, a backslash at the end.
+    const std::string quoted_device = "Mixer \"Pro\" \\\"2\\\" end\\";
+    const std::string long_device = [] {
+        std::string name;
+        while (name.size() < 4000)
+            name += "Line In 声卡 ";
+        return name + "end";
+    }();
+    // From an edited settings file: blanks are removed on reading, tabs and quotes are not.
+    const std::string tab_address = "rtmp://1.push.kelvo.net/live/s1\t-y\tc:\\x\"q\\\"y\\";
+
+    OpenApiStandIn service;
+    SonafeedRun run(Served(service));
+    UseListing(run, {quoted_device, long_device});
+    // Position 9 names no entry of the bitrate box.
+    ASSERT_TRUE(run.WriteFileBytes("config.db", ConfigFile(tab_address, 9)));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+    EXPECT_EQ(ui::ComboSelection(dialog, ids::kBitrate), CB_ERR);
+    std::vector<std::string> devices = ui::ComboItems(dialog, ids::kDevice);
+    ASSERT_EQ(devices.size(), 2u);
+    const int quoted_position = devices[0] == quoted_device ? 0 : 1;
+    ASSERT_EQ(devices[quoted_position], quoted_device);
+    ASSERT_EQ(devices[1 - quoted_position], long_device);
+
+    ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kDevice, quoted_position));
+    ASSERT_TRUE(GoLive(run));
+    EXPECT_EQ(Arguments(run.PublishRuns().back()),
+              ExpectedArguments(quoted_device, "48", tab_address))
+        << run.PublishRuns().back();
+    // The stored position survives the start's save.
+    std::vector<std::string> config = ConfigLines(run);
+    ASSERT_EQ(config.size(), 8u);
+    EXPECT_EQ(config[1], tab_address);
+    EXPECT_EQ(config[3], "9");
+    EXPECT_EQ(ui::ComboSelection(dialog, ids::kBitrate), CB_ERR);
+    ASSERT_TRUE(EndLive(run));
+
+    // Without tabs or quotes the text goes out exactly as the template gives it, however long.
+    const std::string long_address = "rtmp://1.push.kelvo.net/live/" + std::string(4000, 'k');
+    ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kDevice, 1 - quoted_position));
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, long_address));
+    ASSERT_TRUE(GoLive(run));
+    EXPECT_EQ(run.PublishRuns().back(), ExpectedCommandLine(long_device, "48", long_address));
+    EXPECT_EQ(ConfigLines(run).at(1), long_address);
+    ASSERT_TRUE(EndLive(run));
+}
+
+TEST(Live, EnterAndEscapeKeepTheBroadcastAndClosingEndsTheEncoder) {
+    OpenApiStandIn service;
+    SonafeedRun run(Served(service));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, "rtmp://1.push.kelvo.net/live/s"));
+    ASSERT_TRUE(GoLive(run));
+
+    // The keys as typed in the address field: on a focused push button, such as the one just
+    // clicked, Enter presses that button, as in any dialog.
+    HWND edit = GetDlgItem(dialog, ids::kPublishUrl);
+    PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+    ASSERT_TRUE(WaitUntil([&] {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) &&
+               info.hwndFocus == edit;
+    }));
+    ui::PressKey(dialog, VK_ESCAPE);
+    ui::PressKey(dialog, VK_RETURN);
+    // What the hidden OK and Cancel buttons would send.
+    ui::PostCommand(dialog, IDOK);
+    ui::PostCommand(dialog, IDCANCEL);
+    // Handled after all of the above, which therefore neither ended nor stopped anything.
+    ASSERT_TRUE(ClearLog(run));
+    EXPECT_TRUE(ui::IsVisible(dialog));
+    EXPECT_EQ(StartCaption(run), kStopCaption);
+    EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 1);
+    EXPECT_EQ(run.PublishRuns().size(), 1u);
+
+    ASSERT_TRUE(run.Close());
+    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning("ffmpeg.exe") == 0; }));
+}
+
+// One broadcast through every kind of tick, in as few 5 s ticks as it takes: an encoder that
+// dies at once (ticks 1 and 2 restart it), a program that is gone (ticks 3 and 4 find no child,
+// tick 4 retries), the program back (tick 4's retry runs, tick 5 reports the recovery once).
+TEST(Watchdog, RestartsADeadEncoderOnScheduleAndRecoversWhenTheProgramReturns) {
+    const std::string device = "Line In (Orvane USB)";
+    const std::string address = "rtmp://1.push.kelvo.net/live/s";
+    OpenApiStandIn service;
+    SonafeedRun run(Served(service));
+    UseListing(run, {device}, "exit_after_ms=0\r\n");
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, address));
+    ASSERT_TRUE(ClearLog(run));
+    ASSERT_TRUE(GoLive(run));
+    ASSERT_EQ(run.Messages(), std::vector<std::string>{kLive});
+
+    // Up to two ticks away, on a loaded machine.
+    auto lines_reach = [&](size_t count) {
+        return WaitUntil([&] { return run.Log().size() >= count; }, 2 * kPatience);
+    };
+    // Tick 1 restarts the dead encoder, which dies again.
+    ASSERT_TRUE(lines_reach(2));
+    ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 2; }));
+    // Now the program goes, and the next start takes the bitrate chosen meanwhile.
+    ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kBitrate, 5));
+    const std::string encoder = run.PathOf("ffmpeg.exe");
+    const std::string away = run.PathOf("ffmpeg-away.exe");
+    ASSERT_TRUE(WaitUntil([&] { return MoveFileA(encoder.c_str(), away.c_str()) != FALSE; }));
+    // Tick 2 tries and fails; tick 3 finds no child and does not try.
+    ASSERT_TRUE(lines_reach(4));
+    EXPECT_EQ(run.PublishRuns().size(), 2u);
+    // Back, and running this time.
+    ASSERT_TRUE(run.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\n"));
+    ASSERT_TRUE(MoveFileA(away.c_str(), encoder.c_str()));
+    // Tick 4 finds no child, tries, and succeeds.
+    ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 3; }));
+    EXPECT_EQ(run.PublishRuns().back(), ExpectedCommandLine(device, "192", address));
+    // Tick 5 finds it running; tick 6 has nothing to say.
+    ASSERT_TRUE(lines_reach(7));
+    EXPECT_TRUE(LogStaysAt(run, 7, kBeyondOneTickMs));
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kLive, kRestart, kRestart, kCallFailed,
+                                                        kCallFailed, kRestart, kLive}));
+    EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 1);
+
+    // After the stop no tick restarts anything, although no encoder runs.
+    ASSERT_TRUE(EndLive(run));
+    EXPECT_TRUE(LogStaysAt(run, 8, kBeyondOneTickMs));
+    EXPECT_EQ(run.Messages().back(), kLiveClosed);
+    EXPECT_EQ(run.PublishRuns().size(), 3u);
+}
+
+} // namespace
