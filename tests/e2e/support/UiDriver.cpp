@@ -37,7 +37,7 @@ std::optional<std::string> ItemText(HWND control, UINT length_message, UINT text
                                     int index) {
     static std::wstring buffer(size_t{2} << 20, L'\0');
     LRESULT length = Send(control, length_message, index, 0, -1);
-    if (length < 0 || static_cast<size_t>(length) >= buffer.size() / 2) return std::nullopt;
+    if (length < 0 || static_cast<size_t>(length) >= buffer.size()) return std::nullopt;
     LRESULT copied =
         Send(control, text_message, index, reinterpret_cast<LPARAM>(buffer.data()), -1);
     if (copied < 0) return std::nullopt;
