@@ -160,6 +160,9 @@ rtmp {{
         listen 127.0.0.1:{port};
         application live {{
             live on;
+            # A killed encoder's connection that lingers would refuse the restarted one
+            # ("already publishing"): a publisher that sends nothing for 3 s is dropped.
+            drop_idle_publisher 3s;
             record all;
             record_path {self.records};
             record_unique on;
