@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/support/ConfigDb.h"
+#include "tests/e2e/support/Cp936.h"
+#include "tests/e2e/support/Expected.h"
+#include "tests/e2e/support/Listings.h"
 #include "tests/e2e/support/ProcessProbe.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
@@ -16,27 +20,12 @@
 namespace {
 
 using namespace e2e;
+using namespace e2e::expected;
 
 using Names = std::vector<std::string>;
 
-constexpr char kListingFile[] = "listing.txt";
-constexpr char kDeviceFile[] = "device.txt";
-constexpr char kDeviceFileFailed[] = "创建设备列表文件失败！";
 // Longer than the tool is given before it is ended.
 constexpr DWORD kBeyondToolTimeOut = 60000;
-
-// Listings are UTF-8, as the tool prints them (u8 literals keep UTF-8 whatever the narrow
-// execution character set); the box and "device.txt" hold code page 936.
-std::string Gbk(const std::string& utf8) {
-    int wide_length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-    std::wstring wide(size_t(wide_length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), wide_length);
-    int length =
-        WideCharToMultiByte(936, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-    std::string gbk(size_t(length), '\0');
-    WideCharToMultiByte(936, 0, wide.data(), wide_length, gbk.data(), length, nullptr, nullptr);
-    return gbk;
-}
 
 // What a text-mode write makes of the text: every LF becomes CR LF.
 std::string TextMode(const std::string& text) {
@@ -48,54 +37,8 @@ std::string TextMode(const std::string& text) {
     return written;
 }
 
-// The older format: a video section, then the audio section, each device followed by its
-// alternative name, CR LF line ends as the tool prints them.
-std::string ClassicListing(const Names& audio, bool end_mark = true) {
-    const std::string prefix = "[dshow @ 02d3e720] ";
-    std::string text = prefix + "DirectShow video devices (some may be both video and audio)\r\n" +
-                       prefix + " \"Cam Vexo 2\"\r\n" + prefix +
-                       "    Alternative name \"@device_pnp_\\\\?\\usb#vid_2f1a\"\r\n" + prefix +
-                       "DirectShow audio devices\r\n";
-    int n = 0;
-    for (const std::string& name : audio)
-        text += prefix + " \"" + name + "\"\r\n" + prefix +
-                "    Alternative name \"@device_cm_{33D9A762}\\wave_{" + std::to_string(++n) +
-                "}\"\r\n";
-    if (end_mark) text += "dummy: Immediate exit requested\r\n";
-    return text;
-}
-
-// The newer format: no section headers, a type list after each name, a prefix on every line.
-std::string NewerListing(const std::vector<std::pair<std::string, std::string>>& devices,
-                         bool exit_line = true) {
-    const std::string prefix = "[dshow @ 0000020290e46d00] ";
-    std::string text;
-    int n = 0;
-    for (const auto& [name, types] : devices)
-        text += prefix + "\"" + name + "\" (" + types + ")\r\n" + prefix +
-                "  Alternative name \"@device_cm_{33D9A762}\\wave_{" + std::to_string(++n) +
-                "}\"\r\n";
-    if (exit_line) text += "[in#0 @ 000001] Error opening input: Immediate exit requested\r\n";
-    return text;
-}
-
-// The double prints `listing` at its next listing run; `hang` keeps it running afterwards.
-::testing::AssertionResult SetListing(const SonafeedRun& run, const std::string& listing,
-                                      bool hang = false) {
-    std::string control = std::string("listing=") + kListingFile + "\r\n";
-    if (hang) control += "listing_hang=1\r\n";
-    if (run.WriteFileBytes(kListingFile, listing) &&
-        run.WriteFileBytes("ffmpeg-double.txt", control))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "cannot write the double's files in " << run.Dir();
-}
-
-// True once the dialog has handled everything before: a message sent to it is answered only
-// between two handlers.
-bool Settled(HWND dialog, DWORD timeout_ms = 30000) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, timeout_ms, &ignored) != 0;
-}
+// Keeps the double running after it has printed the listing.
+constexpr char kHang[] = "listing_hang=1\r\n";
 
 // Presses "刷新音频设备" and returns once the refresh has run: its tool run is recorded, and the
 // dialog answers again only after the handler has returned.
@@ -106,7 +49,7 @@ bool Settled(HWND dialog, DWORD timeout_ms = 30000) {
         return ::testing::AssertionFailure() << "refresh button not clickable";
     if (!WaitUntil([&] { return run.ListingRuns().size() > before; }))
         return ::testing::AssertionFailure() << "no listing run after the click";
-    if (!Settled(dialog, timeout_ms))
+    if (!ui::Settled(dialog, timeout_ms))
         return ::testing::AssertionFailure() << "refresh still running after " << timeout_ms;
     return ::testing::AssertionSuccess();
 }
@@ -127,8 +70,8 @@ TEST(Devices, TheBoxIsSortedAndTheStoredIndexIsABoxPosition) {
     for (const auto& [stored, selected] : cases) {
         SCOPED_TRACE(std::string("config.db line 1: ") + stored);
         SonafeedRun run;
-        ASSERT_TRUE(SetListing(run, listing));
-        ASSERT_TRUE(run.WriteFileBytes("config.db", std::string(stored) + "\r\r\n"));
+        ASSERT_TRUE(UseListing(run, listing));
+        ASSERT_TRUE(run.WriteFileBytes(kConfig, ConfigBytes({stored})));
         ASSERT_TRUE(run.Start());
         ASSERT_TRUE(run.WaitForDialog());
         HWND dialog = run.Dialog();
@@ -151,12 +94,12 @@ TEST(Devices, ALargeListingArrivesWholeAndChineseNamesStayReadable) {
                u8"尾行：解析器不再读取\r\n";
 
     SonafeedRun run;
-    ASSERT_TRUE(SetListing(run, listing));
+    ASSERT_TRUE(UseListing(run, listing));
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
     HWND dialog = run.Dialog();
 
-    std::string expected = TextMode(Gbk(listing));
+    std::string expected = TextMode(Cp936FromUtf8(listing));
     auto written = run.ReadFileBytes(kDeviceFile);
     ASSERT_TRUE(written);
     EXPECT_EQ(written->size(), expected.size());
@@ -168,7 +111,7 @@ TEST(Devices, ALargeListingArrivesWholeAndChineseNamesStayReadable) {
 
 TEST(Devices, TheNewerListingFormatGivesTheAudioDevicesOnly) {
     SonafeedRun run;
-    ASSERT_TRUE(SetListing(run, NewerListing({{"Cam Vexo 2", "video"},
+    ASSERT_TRUE(UseListing(run, NewerListing({{"Cam Vexo 2", "video"},
                                               {"Mic (Tessaly)", "audio"},
                                               {u8"立体声混音 (Orvane)", "audio, video"},
                                               {"Virtual Sink", "none"}})));
@@ -181,7 +124,7 @@ TEST(Devices, TheNewerListingFormatGivesTheAudioDevicesOnly) {
     EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0);
 
     // Newer builds may print no closing line: a tool that exited by itself ends the list too.
-    ASSERT_TRUE(SetListing(run, NewerListing({{"Line In (Orvane USB)", "audio"},
+    ASSERT_TRUE(UseListing(run, NewerListing({{"Line In (Orvane USB)", "audio"},
                                               {"Cam Vexo 2", "video"},
                                               {"HDMI (Vexo)", "audio, video"}},
                                              false)));
@@ -192,7 +135,7 @@ TEST(Devices, TheNewerListingFormatGivesTheAudioDevicesOnly) {
 
 TEST(Devices, RefreshRefillsTheBoxAndKeepsItWhenDeviceTxtCannotBeWritten) {
     SonafeedRun run;
-    ASSERT_TRUE(SetListing(run, ClassicListing({"Line In (Orvane USB)", "Mic Array"})));
+    ASSERT_TRUE(UseListing(run, ClassicListing({"Line In (Orvane USB)", "Mic Array"})));
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
     HWND dialog = run.Dialog();
@@ -202,14 +145,14 @@ TEST(Devices, RefreshRefillsTheBoxAndKeepsItWhenDeviceTxtCannotBeWritten) {
 
     // The chosen box position is applied to the new list.
     const std::string three = ClassicListing({"Mic B", "Mic C", "Mic A"});
-    ASSERT_TRUE(SetListing(run, three));
+    ASSERT_TRUE(UseListing(run, three));
     ASSERT_TRUE(Refresh(run));
     EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), (Names{"Mic A", "Mic B", "Mic C"}));
     EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 1);
     EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(three));
 
     // Past the end of a shorter list: back to the first entry.
-    ASSERT_TRUE(SetListing(run, ClassicListing({"Solo"})));
+    ASSERT_TRUE(UseListing(run, ClassicListing({"Solo"})));
     ASSERT_TRUE(Refresh(run));
     EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), Names{"Solo"});
     EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0);
@@ -218,7 +161,7 @@ TEST(Devices, RefreshRefillsTheBoxAndKeepsItWhenDeviceTxtCannotBeWritten) {
     // A directory in its place: not even root can create the file.
     ASSERT_TRUE(DeleteFileA(run.PathOf(kDeviceFile).c_str()));
     ASSERT_TRUE(CreateDirectoryA(run.PathOf(kDeviceFile).c_str(), nullptr));
-    ASSERT_TRUE(SetListing(run, ClassicListing({"Other X", "Other Y"})));
+    ASSERT_TRUE(UseListing(run, ClassicListing({"Other X", "Other Y"})));
     ASSERT_TRUE(Refresh(run));
     EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), Names{"Solo"});
     EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0);
@@ -234,7 +177,7 @@ TEST(Devices, AHangingToolIsEndedAndWhatItPrintedIsUsed) {
     SonafeedRun::Options options;
     options.start_timeout_ms = kBeyondToolTimeOut;
     SonafeedRun run(options);
-    ASSERT_TRUE(SetListing(run, ended, true));
+    ASSERT_TRUE(UseListing(run, ended, kHang));
     const DWORD start = GetTickCount();
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
@@ -251,7 +194,7 @@ TEST(Devices, AHangingToolIsEndedAndWhatItPrintedIsUsed) {
     // Cut short without the newer format's closing line: the list never ended, so the box
     // keeps its entries, though the file is written as usual.
     const std::string cut_short = NewerListing({{"Mic (Tessaly)", "audio"}}, false);
-    ASSERT_TRUE(SetListing(run, cut_short, true));
+    ASSERT_TRUE(UseListing(run, cut_short, kHang));
     ASSERT_TRUE(Refresh(run, kBeyondToolTimeOut));
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning("ffmpeg.exe") == 0; }));
     EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), (Names{"Mic A", "Mic B"}));

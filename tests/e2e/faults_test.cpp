@@ -13,8 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/support/ConfigDb.h"
 #include "tests/e2e/support/Cp936.h"
+#include "tests/e2e/support/Expected.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/OperatorSteps.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
@@ -22,59 +25,13 @@
 namespace {
 
 using namespace e2e;
+using namespace e2e::expected;
 
-constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/room1";
-constexpr char kPullUrl[] = "rtmp://src.example.com/live/feed";
 constexpr char kAccepted[] = "{\"Code\":0,\"Flag\":100,\"Msg\":\"ok\"}";
 constexpr char kMarker[] = "\"Flag\":100,";
 constexpr size_t kMiB = size_t(1) << 20;
 
-constexpr char kConfig[] = "config.db";
-constexpr char kConfigTemp[] = "config.db.tmp";
-constexpr char kDeviceFile[] = "device.txt";
-constexpr char kEncoder[] = "ffmpeg.exe";
-// The status file as the program names it ("c://NetStatus.txt"), seen from the same prefix.
-constexpr char kStatusFile[] = "c:\\NetStatus.txt";
-
-constexpr char kStartLive[] = "开始直播";
-constexpr char kStopLive[] = "停止直播";
-constexpr char kStartPull[] = "开始拉流";
-constexpr char kStopPull[] = "停止拉流";
-constexpr char kLive[] = "直播中。。。";
-constexpr char kLiveClosed[] = "关闭直播。。。";
-constexpr char kRestart[] = "直播进程被关闭，系统自动重启进程！";
-constexpr char kCallFailed[] = "call process  failed!";
-constexpr char kPulling[] = "拉流中。。。";
-constexpr char kPullStopped[] = "停止拉流。。。";
-constexpr char kPullFailed[] = "拉流失败：";
-constexpr char kNoAddress[] = "请重新设置服务器地址，服务器地址不存在！";
-constexpr char kNoDevice[] = "音频设备选择有误，请重新选择，或者检查声卡驱动程序！！！";
-constexpr char kDeviceFileFailed[] = "创建设备列表文件失败！";
-
 using Lines = std::vector<std::string>;
-
-// The settings file as the program writes it: CR LF through a text-mode stream.
-std::string Saved(const Lines& lines) {
-    std::string bytes;
-    for (const std::string& line : lines)
-        bytes += line + "\r\r\n";
-    return bytes;
-}
-
-Lines Settings(const std::string& pull = kPullUrl) {
-    return {"0", kPublishUrl, "0", "1", pull, "k1", "i1", "0"};
-}
-
-SonafeedRun::Options Served(const OpenApiStandIn& service) {
-    SonafeedRun::Options options;
-    options.environment = {{"SONAFEED_OPENAPI", service.Address()}};
-    return options;
-}
-
-::testing::AssertionResult StartShown(SonafeedRun& run) {
-    ::testing::AssertionResult started = run.Start();
-    return started ? run.WaitForDialog() : started;
-}
 
 // Compares texts that may be a megabyte long without printing them whole.
 ::testing::AssertionResult SameText(const std::optional<std::string>& actual,
@@ -97,82 +54,9 @@ std::optional<std::string> OnlyMessage(const SonafeedRun& run) {
     return messages[0];
 }
 
-// The click is handled after everything sent before it: a cleared log shows that the dialog
-// still answers its controls.
-::testing::AssertionResult ClearLog(const SonafeedRun& run) {
-    if (run.Popup()) return ::testing::AssertionFailure() << "a box is open";
-    if (!ui::Click(run.Dialog(), ids::kClearLog))
-        return ::testing::AssertionFailure() << "cannot click 清理日志";
-    if (!WaitUntil([&] { return static_cast<int>(run.Log().size()) == 0; }))
-        return ::testing::AssertionFailure() << "log not cleared";
-    return ::testing::AssertionSuccess();
-}
-
-std::string CaptionOf(const SonafeedRun& run, int id) {
-    return ui::ControlText(run.Dialog(), id);
-}
-
-// Clicks 开始直播 and waits until the broadcast is on and `runs` encoder runs are recorded.
-::testing::AssertionResult GoLive(const SonafeedRun& run, size_t runs) {
-    if (!ui::Click(run.Dialog(), ids::kStartLive))
-        return ::testing::AssertionFailure() << "cannot click 开始直播";
-    if (!WaitUntil([&] {
-            return CaptionOf(run, ids::kStartLive) == kStopLive && run.PublishRuns().size() == runs;
-        }))
-        return ::testing::AssertionFailure()
-               << "caption \"" << CaptionOf(run, ids::kStartLive) << "\", "
-               << run.PublishRuns().size() << " encoder runs";
-    return ::testing::AssertionSuccess();
-}
-
-// Clicks 停止直播 and waits until the caption is back and no encoder runs.
-::testing::AssertionResult EndLive(const SonafeedRun& run) {
-    if (!ui::Click(run.Dialog(), ids::kStartLive))
-        return ::testing::AssertionFailure() << "cannot click 停止直播";
-    if (!WaitUntil([&] {
-            return CaptionOf(run, ids::kStartLive) == kStartLive && run.CountRunning(kEncoder) == 0;
-        }))
-        return ::testing::AssertionFailure()
-               << "caption \"" << CaptionOf(run, ids::kStartLive) << "\", "
-               << run.CountRunning(kEncoder) << " encoders running";
-    return ::testing::AssertionSuccess();
-}
-
-// Clicks a check box and waits until its handler has run with it.
-::testing::AssertionResult Toggle(HWND dialog, int id) {
-    int before = ui::CheckState(dialog, id);
-    if (!ui::Click(dialog, id)) return ::testing::AssertionFailure() << "box " << id;
-    if (!WaitUntil([&] { return ui::CheckState(dialog, id) != before; }))
-        return ::testing::AssertionFailure() << "box " << id << " did not change";
-    return ::testing::AssertionSuccess();
-}
-
 bool IsDirectory(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string TypeOf(const std::string& body) {
-    constexpr char kKey[] = "\"type\":\"";
-    size_t start = body.find(kKey);
-    if (start == std::string::npos) return {};
-    start += sizeof kKey - 1;
-    return body.substr(start, body.find('"', start) - start);
-}
-
-// What the platform's conversion from UTF-8 to the ANSI code page makes of `utf8`.
-std::string AnsiFromUtf8(const std::string& utf8) {
-    int wide_length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(wide_length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), wide_length);
-    int length = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, ansi.data(), length, nullptr, nullptr);
-    return ansi.c_str();
 }
 
 // `size` bytes of ASCII in which every 16-byte record names its own offset, so a chunk read
@@ -193,8 +77,8 @@ std::string Numbered(size_t size) {
 
 TEST(Faults, OpenApiAnswersThatGoWrongAreJudgedOnWhatArrivedAndKeepTheSettings) {
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
-    const std::string config = Saved(Settings());
+    SonafeedRun run(WithOpenApi(service.Address()));
+    const std::string config = ConfigDb().Bytes();
     ASSERT_TRUE(run.WriteFileBytes(kConfig, config));
     ASSERT_TRUE(StartShown(run));
     // The start-up "play" got the default empty answer: a silent refusal.
@@ -205,7 +89,7 @@ TEST(Faults, OpenApiAnswersThatGoWrongAreJudgedOnWhatArrivedAndKeepTheSettings) 
     const std::string invalid_utf8 = std::string(u8"{\"Flag\":101,\"Msg\":\"签名") +
                                      "\xff\xfe|\xc3(|\xe4\xb8|\xc0\xaf|\xed\xa0\x80|\x80" +
                                      u8"错误\"}";
-    const std::string invalid_logged = AnsiFromUtf8(invalid_utf8);
+    const std::string invalid_logged = Cp936FromUtf8(invalid_utf8);
     // The conversion keeps the valid characters around the bad bytes and lets none through.
     ASSERT_EQ(invalid_logged.find("{\"Flag\":101,\"Msg\":\"签名"), 0u) << invalid_logged;
     ASSERT_NE(invalid_logged.find("错误\"}"), std::string::npos) << invalid_logged;
@@ -248,12 +132,11 @@ TEST(Faults, OpenApiAnswersThatGoWrongAreJudgedOnWhatArrivedAndKeepTheSettings) 
         service.QueueAnswer(row.answer);
         const DWORD start = GetTickCount();
         ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
-        ASSERT_TRUE(
-            WaitUntil([&] { return static_cast<int>(run.Log().size()) > 0; }, 2 * kPatience));
+        ASSERT_TRUE(WaitForMessages(run, 1, 2 * kPatience));
         const DWORD elapsed = GetTickCount() - start;
 
         EXPECT_TRUE(SameText(OnlyMessage(run), row.logged));
-        EXPECT_EQ(CaptionOf(run, ids::kStartPull), row.pulling ? kStopPull : kStartPull);
+        EXPECT_EQ(ButtonText(run, ids::kStartPull), row.pulling ? kStopPull : kStartPull);
         std::vector<HttpRequest> sent = service.Requests();
         ASSERT_EQ(sent.size(), requests + 1);
         EXPECT_EQ(TypeOf(sent.back().body), row.type);
@@ -275,8 +158,8 @@ TEST(Faults, OpenApiAnswersThatGoWrongAreJudgedOnWhatArrivedAndKeepTheSettings) 
 // Watchdog ticks are 5 s apart: three ticks in all.
 TEST(Faults, EncoderThatKeepsDyingOrCannotStartIsNeverRunTwiceAndEndsWithTheBroadcast) {
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
-    ASSERT_TRUE(run.WriteFileBytes(kConfig, Saved(Settings())));
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, ConfigDb().Bytes()));
     // Every encoder start captures for one second and dies.
     ASSERT_TRUE(run.WriteFileBytes("ffmpeg-double.txt", "exit_after_ms=1000\r\n"));
     ASSERT_TRUE(StartShown(run));
@@ -292,7 +175,7 @@ TEST(Faults, EncoderThatKeepsDyingOrCannotStartIsNeverRunTwiceAndEndsWithTheBroa
             },
             2 * kPatience);
     };
-    ASSERT_TRUE(GoLive(run, 1));
+    ASSERT_TRUE(GoLive(run, 1u));
     // Ticks 1 and 2 each find the encoder dead (it never lives until a tick) and restart it.
     ASSERT_TRUE(until(
         [&] { return static_cast<int>(run.Log().size()) >= 2 && run.PublishRuns().size() >= 2; }));
@@ -310,7 +193,7 @@ TEST(Faults, EncoderThatKeepsDyingOrCannotStartIsNeverRunTwiceAndEndsWithTheBroa
     ASSERT_TRUE(WaitUntil(
         [&] { return MoveFileA(encoder.c_str(), run.PathOf("ffmpeg-away.exe").c_str()); }));
     ASSERT_TRUE(ClearLog(run));
-    ASSERT_TRUE(GoLive(run, 3));
+    ASSERT_TRUE(GoLive(run, 3u));
     ASSERT_TRUE(until([&] { return static_cast<int>(run.Log().size()) >= 2; }));
     EXPECT_EQ(run.Messages(), (Lines{kLive, kCallFailed}));
     ASSERT_TRUE(EndLive(run));
@@ -323,7 +206,7 @@ TEST(Faults, EncoderThatKeepsDyingOrCannotStartIsNeverRunTwiceAndEndsWithTheBroa
 
 TEST(Faults, ConfigDbThatIsADirectoryIsNeitherReadNorReplacedAndNothingComplains) {
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
+    SonafeedRun run(WithOpenApi(service.Address()));
     const std::string config = run.PathOf(kConfig);
     ASSERT_TRUE(CreateDirectoryA(config.c_str(), nullptr));
     ASSERT_TRUE(StartShown(run));
@@ -337,12 +220,12 @@ TEST(Faults, ConfigDbThatIsADirectoryIsNeitherReadNorReplacedAndNothingComplains
 
     // Every kind of save trigger, each failing silently.
     ASSERT_TRUE(ClearLog(run));
-    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, kPublishUrl));
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, ConfigDb().publish));
     ASSERT_TRUE(Toggle(dialog, ids::kMinimizeToTray));
     ASSERT_TRUE(Toggle(dialog, ids::kAutoPull));
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
     ASSERT_TRUE(WaitUntil([&] { return static_cast<int>(run.Log().size()) == 1; }));
-    ASSERT_TRUE(GoLive(run, 1));
+    ASSERT_TRUE(GoLive(run, 1u));
     // Auto-pull is on: the stop hands over to the relay, which is refused again.
     ASSERT_TRUE(EndLive(run));
     ASSERT_TRUE(WaitUntil([&] { return static_cast<int>(run.Log().size()) == 4; }));
@@ -388,7 +271,7 @@ TEST(Faults, ConfigDbOfRandomBytesLoadsWhatItCanAndIsRewrittenWhole) {
     ASSERT_GE(std::count(bytes.begin(), bytes.end(), '\x1a'), 1);
 
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
+    SonafeedRun run(WithOpenApi(service.Address()));
     ASSERT_TRUE(run.WriteFileBytes(kConfig, bytes));
     ASSERT_TRUE(StartShown(run));
     HWND dialog = run.Dialog();
@@ -408,46 +291,42 @@ TEST(Faults, ConfigDbOfRandomBytesLoadsWhatItCanAndIsRewrittenWhole) {
 
     // The tray box saves the members as loaded, NULs and all; line 8 was never read.
     ASSERT_TRUE(Toggle(dialog, ids::kMinimizeToTray));
-    EXPECT_EQ(run.ReadFileBytes(kConfig), Saved({"1", clean(lines[1]), "1", "4", clean(lines[4]),
-                                                 clean(lines[5]), clean(lines[6]), "0"}));
+    EXPECT_EQ(run.ReadFileBytes(kConfig),
+              ConfigBytes({"1", clean(lines[1]), "1", "4", clean(lines[4]), clean(lines[5]),
+                           clean(lines[6]), "0"}));
     EXPECT_FALSE(Exists(run.PathOf(kConfigTemp)));
     EXPECT_FALSE(run.Popup());
     ASSERT_TRUE(ClearLog(run));
 }
 
 TEST(Faults, ConfigDbWithAMegabyteLineLoadsItAndRewritesItWhole) {
-    const std::string pull = std::string(kPullUrl) + "?k=" + Numbered(kMiB);
-    Lines settings = Settings(pull);
-    auto body = [&](const char* type) {
-        return "parameter={\"access_id\":\"i1\",\"access_key\":\"k1\",\"appid\":\"live\","
-               "\"type\":\"" +
-               std::string(type) + "\",\"autoPlay\":1,\"from\":\"" + pull +
-               "\",\"stream\":\"room1\"}";
-    };
+    ConfigDb settings;
+    const std::string pull = settings.pull + "?k=" + Numbered(kMiB);
+    settings.pull = pull;
 
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
-    ASSERT_TRUE(run.WriteFileBytes(kConfig, Saved(settings)));
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, settings.Bytes()));
     ASSERT_TRUE(StartShown(run));
     HWND dialog = run.Dialog();
     EXPECT_FALSE(run.Popup());
-    EXPECT_EQ(ui::ControlText(dialog, ids::kPublishUrl), kPublishUrl);
+    EXPECT_EQ(ui::ControlText(dialog, ids::kPublishUrl), settings.publish);
     EXPECT_TRUE(ui::ControlText(dialog, ids::kPullUrl) == pull);
     EXPECT_EQ(ui::ControlText(dialog, ids::kAccessKey), "k1");
     EXPECT_EQ(ui::ControlText(dialog, ids::kAccessId), "i1");
     ASSERT_EQ(service.Requests().size(), 1u);
-    EXPECT_TRUE(service.Requests()[0].body == body("play"));
+    EXPECT_TRUE(service.Requests()[0].body == PullBody(settings, "play"));
 
-    settings[2] = "1";
+    settings.tray = "1";
     ASSERT_TRUE(Toggle(dialog, ids::kMinimizeToTray));
-    EXPECT_TRUE(run.ReadFileBytes(kConfig) == Saved(settings));
+    EXPECT_TRUE(run.ReadFileBytes(kConfig) == settings.Bytes());
 
     // The pull button takes the megabyte back from the edit, saves it and sends it.
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
     ASSERT_TRUE(service.WaitForRequests(2));
     ASSERT_TRUE(WaitUntil([&] { return run.Messages() == Lines{kPullFailed}; }));
-    EXPECT_TRUE(service.Requests()[1].body == body("add"));
-    EXPECT_TRUE(run.ReadFileBytes(kConfig) == Saved(settings));
+    EXPECT_TRUE(service.Requests()[1].body == PullBody(settings, "add"));
+    EXPECT_TRUE(run.ReadFileBytes(kConfig) == settings.Bytes());
     EXPECT_FALSE(Exists(run.PathOf(kConfigTemp)));
     EXPECT_FALSE(run.Popup());
     ASSERT_TRUE(ClearLog(run));
@@ -455,8 +334,8 @@ TEST(Faults, ConfigDbWithAMegabyteLineLoadsItAndRewritesItWhole) {
 
 TEST(Faults, DeviceTxtThatCannotBeCreatedLeavesTheDeviceBoxEmpty) {
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
-    const std::string config = Saved(Settings());
+    SonafeedRun run(WithOpenApi(service.Address()));
+    const std::string config = ConfigDb().Bytes();
     ASSERT_TRUE(run.WriteFileBytes(kConfig, config));
     ASSERT_TRUE(CreateDirectoryA(run.PathOf(kDeviceFile).c_str(), nullptr));
     ASSERT_TRUE(StartShown(run));
@@ -473,7 +352,7 @@ TEST(Faults, DeviceTxtThatCannotBeCreatedLeavesTheDeviceBoxEmpty) {
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
     ASSERT_TRUE(WaitUntil([&] { return static_cast<int>(run.Log().size()) == 1; }));
     EXPECT_EQ(run.Messages(), Lines{kNoDevice});
-    EXPECT_EQ(CaptionOf(run, ids::kStartLive), kStartLive);
+    EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
     EXPECT_EQ(run.PublishRuns().size(), 0u);
     EXPECT_EQ(run.ReadFileBytes(kConfig), config);
     EXPECT_TRUE(IsDirectory(run.PathOf(kDeviceFile)));
@@ -499,12 +378,12 @@ TEST(Faults, StatusFileThatCannotBeOpenedDoesNotKeepTheBroadcastFromStarting) {
     StatusFileBlocked blocked;
     ASSERT_TRUE(IsDirectory(kStatusFile));
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
-    ASSERT_TRUE(run.WriteFileBytes(kConfig, Saved(Settings())));
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, ConfigDb().Bytes()));
     ASSERT_TRUE(StartShown(run));
     ASSERT_TRUE(ClearLog(run));
 
-    ASSERT_TRUE(GoLive(run, 1));
+    ASSERT_TRUE(GoLive(run, 1u));
     EXPECT_EQ(run.Messages(), Lines{kLive});
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 1; }));
     EXPECT_TRUE(IsDirectory(kStatusFile));

@@ -10,8 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/support/ConfigDb.h"
 #include "tests/e2e/support/Cp936.h"
+#include "tests/e2e/support/Expected.h"
+#include "tests/e2e/support/Listings.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/OperatorSteps.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
@@ -19,44 +23,20 @@
 namespace {
 
 using namespace e2e;
+using namespace e2e::expected;
 
-constexpr char kStartCaption[] = "开始直播";
-constexpr char kStopCaption[] = "停止直播";
-constexpr char kLive[] = "直播中。。。";
-constexpr char kLiveClosed[] = "关闭直播。。。";
-constexpr char kRestart[] = "直播进程被关闭，系统自动重启进程！";
-constexpr char kCallFailed[] = "call process  failed!";
-constexpr char kNotPublishDomain[] = "非Kelvo习惯直播地址，有可能出错！！！";
-constexpr char kNoDevice[] = "音频设备选择有误，请重新选择，或者检查声卡驱动程序！！！";
-// The status file as the program names it ("c://NetStatus.txt"), seen from the same prefix.
-constexpr char kStatusFile[] = "c:\\NetStatus.txt";
 // The watchdog's period is 5 s: this outlasts one tick with room to spare.
 constexpr DWORD kBeyondOneTickMs = 6500;
 
-std::string Utf8FromCp936(const std::string& text) {
-    std::wstring wide = WideFromCp936(text);
-    int size = static_cast<int>(wide.size());
-    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
-    return utf8;
-}
-
-// A listing in the tool's classic format (UTF-8, as it prints) naming these audio devices.
-void UseListing(const SonafeedRun& run, const std::vector<std::string>& devices,
-                const std::string& extra_control = "") {
-    std::string listing = "[dshow @ 05f1c2a0] DirectShow audio devices\r\n";
+// A listing in the tool's classic format naming these audio devices, given as the box shows
+// them.
+::testing::AssertionResult UseDevices(const SonafeedRun& run,
+                                      const std::vector<std::string>& devices,
+                                      const std::string& more_control = "") {
+    std::vector<std::string> utf8;
     for (const std::string& device : devices)
-        listing += "[dshow @ 05f1c2a0]  \"" + Utf8FromCp936(device) + "\"\r\n";
-    listing += "dummy: Immediate exit requested\r\n";
-    ASSERT_TRUE(run.WriteFileBytes("listing.txt", listing));
-    ASSERT_TRUE(run.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\n" + extra_control));
-}
-
-SonafeedRun::Options Served(const OpenApiStandIn& service) {
-    SonafeedRun::Options options;
-    options.environment = {{"SONAFEED_OPENAPI", service.Address()}};
-    return options;
+        utf8.push_back(Utf8FromCp936(device));
+    return UseListing(run, ClassicListing(utf8), more_control);
 }
 
 std::string ExpectedCommandLine(const std::string& device, const std::string& bitrate,
@@ -101,72 +81,11 @@ std::vector<std::string> ConfigLines(const SonafeedRun& run) {
 }
 
 std::string ConfigFile(const std::string& address, int bitrate_index) {
-    return "0\r\n" + address + "\r\n0\r\n" + std::to_string(bitrate_index) +
-           "\r\n\r\n\r\n\r\n0\r\n";
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
-
-::testing::AssertionResult ClearLog(const SonafeedRun& run) {
-    if (!ui::Click(run.Dialog(), ids::kClearLog))
-        return ::testing::AssertionFailure() << "cannot click 清理日志";
-    if (!WaitUntil([&] { return run.Log().size() == 0; }))
-        return ::testing::AssertionFailure() << "log not cleared";
-    return ::testing::AssertionSuccess();
-}
-
-std::string StartCaption(const SonafeedRun& run) {
-    return ui::ControlText(run.Dialog(), ids::kStartLive);
-}
-
-// Clicks 开始直播 and waits until the broadcast is on and its encoder run has been recorded.
-::testing::AssertionResult GoLive(const SonafeedRun& run) {
-    size_t runs = run.PublishRuns().size();
-    if (!ui::Click(run.Dialog(), ids::kStartLive))
-        return ::testing::AssertionFailure() << "cannot click 开始直播";
-    if (!WaitUntil([&] {
-            return StartCaption(run) == kStopCaption && run.PublishRuns().size() == runs + 1;
-        }))
-        return ::testing::AssertionFailure()
-               << "not live: caption \"" << StartCaption(run) << "\", "
-               << run.PublishRuns().size() - runs << " new encoder runs";
-    return ::testing::AssertionSuccess();
-}
-
-// Clicks 停止直播 and waits until the caption is back and no encoder runs.
-::testing::AssertionResult EndLive(const SonafeedRun& run) {
-    if (!ui::Click(run.Dialog(), ids::kStartLive))
-        return ::testing::AssertionFailure() << "cannot click 停止直播";
-    if (!WaitUntil([&] {
-            return StartCaption(run) == kStartCaption && run.CountRunning("ffmpeg.exe") == 0;
-        }))
-        return ::testing::AssertionFailure()
-               << "caption \"" << StartCaption(run) << "\", " << run.CountRunning("ffmpeg.exe")
-               << " encoders running";
-    return ::testing::AssertionSuccess();
+    ConfigDb config;
+    config.publish = address;
+    config.bitrate = std::to_string(bitrate_index);
+    config.pull = config.key = config.id = "";
+    return config.Bytes("\r\n");
 }
 
 // True when the log keeps `count` lines for the whole time.
@@ -176,9 +95,9 @@ bool LogStaysAt(const SonafeedRun& run, size_t count, DWORD ms) {
 
 TEST(Live, EachRejectionLogsOnlyItsMessageAndStartsNothing) {
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
+    SonafeedRun run(WithOpenApi(service.Address()));
     // No capture device at all: a bad address must still be reported as such.
-    UseListing(run, {});
+    ASSERT_TRUE(UseDevices(run, {}));
     const std::string config = ConfigFile("rtmp://x", 3);
     ASSERT_TRUE(run.WriteFileBytes("config.db", config));
     ASSERT_TRUE(run.Start());
@@ -186,21 +105,17 @@ TEST(Live, EachRejectionLogsOnlyItsMessageAndStartsNothing) {
     HWND dialog = run.Dialog();
     ASSERT_EQ(ui::ComboItems(dialog, ids::kDevice), std::vector<std::string>{});
 
-    const std::string too_short = "请重新设置服务器地址，服务器地址不存在！";
-    const std::string bad_prefix = "请重新设置服务器地址，必须以\"rtmp://\"开头，请参考示例！";
-    const std::string empty_app = "请重新设置服务器地址，APP字段不可为空，请参考示例！";
-    const std::string empty_stream = "请重新设置服务器地址，STREAM字段不可为空，请参考示例！";
     const struct {
         std::string address;
         std::vector<std::string> log;
     } cases[] = {
         // Length before prefix; blanks are gone before the length is counted (13 typed).
-        {"RTMP://a/b", {too_short}},
-        {"rtmp://a /b  ", {too_short}},
-        {"RTMP://1.push.kelvo.net/live/s", {bad_prefix}},
-        {"rtmp://1.push.kelvo.net/s", {empty_app}},
-        {"rtmp://1.push.kelvo.net//s", {empty_app}},
-        {"rtmp://1.push.kelvo.net/live/", {empty_stream}},
+        {"RTMP://a/b", {kNoAddress}},
+        {"rtmp://a /b  ", {kNoAddress}},
+        {"RTMP://1.push.kelvo.net/live/s", {kBadPrefix}},
+        {"rtmp://1.push.kelvo.net/s", {kEmptyApp}},
+        {"rtmp://1.push.kelvo.net//s", {kEmptyApp}},
+        {"rtmp://1.push.kelvo.net/live/", {kEmptyStream}},
         // Past the address check only the device is missing.
         {"rtmp://1.push.kelvo.net/live/s", {kNoDevice}},
         {"rtmp://media.example/live/s", {kNotPublishDomain, kNoDevice}},
@@ -211,10 +126,10 @@ TEST(Live, EachRejectionLogsOnlyItsMessageAndStartsNothing) {
         ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, c.address));
         ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
         // The handler writes all its lines at once: once any shows, it has finished.
-        EXPECT_TRUE(WaitUntil([&] { return run.Log().size() != 0; }));
+        EXPECT_TRUE(WaitForMessages(run, 1));
         // A click that had been taken for a stop would log "关闭直播。。。" instead.
         EXPECT_EQ(run.Messages(), c.log);
-        EXPECT_EQ(StartCaption(run), kStartCaption);
+        EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
     }
     EXPECT_EQ(run.PublishRuns().size(), 0u);
     EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 0);
@@ -230,8 +145,8 @@ TEST(Live, StartRunsTheEncoderForEachBitrateAndStopEndsIt) {
     const std::vector<std::string> bitrates = {"32", "48", "64", "96", "128", "192"};
 
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
-    UseListing(run, {device});
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(UseDevices(run, {device}));
     // Longer than anything an encoder run writes there.
     const std::string earlier_status(300, 'Z');
     ASSERT_TRUE(WriteWholeFile(kStatusFile, earlier_status));
@@ -293,8 +208,8 @@ TEST(Live, QuotesTabsAndKilobytesStayWholeArguments) {
     const std::string tab_address = "rtmp://1.push.kelvo.net/live/s1\t-y\tc:\\x\"q\\\"y\\";
 
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
-    UseListing(run, {quoted_device, long_device});
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(UseDevices(run, {quoted_device, long_device}));
     // Position 9 names no entry of the bitrate box.
     ASSERT_TRUE(run.WriteFileBytes("config.db", ConfigFile(tab_address, 9)));
     ASSERT_TRUE(run.Start());
@@ -332,7 +247,7 @@ TEST(Live, QuotesTabsAndKilobytesStayWholeArguments) {
 
 TEST(Live, EnterAndEscapeKeepTheBroadcastAndClosingEndsTheEncoder) {
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
+    SonafeedRun run(WithOpenApi(service.Address()));
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
     HWND dialog = run.Dialog();
@@ -357,7 +272,7 @@ TEST(Live, EnterAndEscapeKeepTheBroadcastAndClosingEndsTheEncoder) {
     // Handled after all of the above, which therefore neither ended nor stopped anything.
     ASSERT_TRUE(ClearLog(run));
     EXPECT_TRUE(ui::IsVisible(dialog));
-    EXPECT_EQ(StartCaption(run), kStopCaption);
+    EXPECT_EQ(ButtonText(run, ids::kStartLive), kStopLive);
     EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 1);
     EXPECT_EQ(run.PublishRuns().size(), 1u);
 
@@ -372,8 +287,8 @@ TEST(Watchdog, RestartsADeadEncoderOnScheduleAndRecoversWhenTheProgramReturns) {
     const std::string device = "Line In (Orvane USB)";
     const std::string address = "rtmp://1.push.kelvo.net/live/s";
     OpenApiStandIn service;
-    SonafeedRun run(Served(service));
-    UseListing(run, {device}, "exit_after_ms=0\r\n");
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(UseDevices(run, {device}, "exit_after_ms=0\r\n"));
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
     HWND dialog = run.Dialog();
@@ -383,9 +298,7 @@ TEST(Watchdog, RestartsADeadEncoderOnScheduleAndRecoversWhenTheProgramReturns) {
     ASSERT_EQ(run.Messages(), std::vector<std::string>{kLive});
 
     // Up to two ticks away, on a loaded machine.
-    auto lines_reach = [&](size_t count) {
-        return WaitUntil([&] { return run.Log().size() >= count; }, 2 * kPatience);
-    };
+    auto lines_reach = [&](size_t count) { return WaitForMessages(run, count, 2 * kPatience); };
     // Tick 1 restarts the dead encoder, which dies again.
     ASSERT_TRUE(lines_reach(2));
     ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 2; }));

@@ -17,7 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/support/ConfigDb.h"
+#include "tests/e2e/support/Expected.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/OperatorSteps.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
@@ -25,53 +28,9 @@
 namespace {
 
 using namespace e2e;
+using namespace e2e::expected;
 
-constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/room1";
 constexpr char kAccepted[] = "{\"Code\":0,\"Flag\":100,\"Msg\":\"ok\"}";
-constexpr char kEncoder[] = "ffmpeg.exe";
-
-constexpr char kStartLive[] = "开始直播";
-constexpr char kStopLive[] = "停止直播";
-constexpr char kStartPull[] = "开始拉流";
-constexpr char kStopPull[] = "停止拉流";
-constexpr char kLive[] = "直播中。。。";
-constexpr char kLiveClosed[] = "关闭直播。。。";
-constexpr char kPulling[] = "拉流中。。。";
-constexpr char kPullStopped[] = "停止拉流。。。";
-constexpr char kPullFailed[] = "拉流失败：";
-constexpr char kPullStopFailed[] = "停止拉流失败：";
-
-// The eight lines of config.db.
-struct Settings {
-    std::string publish = kPublishUrl;
-    std::string pull = "rtmp://src.example.com/live/feed";
-    std::string key = "k1";
-    std::string id = "i1";
-    int auto_pull = 0;
-
-    // Each line ends in CR CR LF when the program writes it (CR LF through a text-mode file);
-    // it reads plain CR LF as well.
-    std::string Bytes(const std::string& end = "\r\r\n") const {
-        return "0" + end + publish + end + "0" + end + "1" + end + pull + end + key + end + id +
-               end + std::to_string(auto_pull) + end;
-    }
-};
-
-// The request body for values that need no escaping.
-std::string Body(const Settings& s, const std::string& type, const std::string& app = "live",
-                 const std::string& stream = "room1") {
-    return "parameter={\"access_id\":\"" + s.id + "\",\"access_key\":\"" + s.key +
-           "\",\"appid\":\"" + app + "\",\"type\":\"" + type + "\",\"autoPlay\":1,\"from\":\"" +
-           s.pull + "\",\"stream\":\"" + stream + "\"}";
-}
-
-std::string TypeOf(const std::string& body) {
-    constexpr char kKey[] = "\"type\":\"";
-    size_t start = body.find(kKey);
-    if (start == std::string::npos) return {};
-    start += sizeof kKey - 1;
-    return body.substr(start, body.find('"', start) - start);
-}
 
 std::vector<std::string> TypesOf(const std::vector<HttpRequest>& requests) {
     std::vector<std::string> types;
@@ -95,25 +54,11 @@ void ExpectWireFormat(const HttpRequest& request, const std::string& host) {
     EXPECT_EQ(lines, expected) << head;
 }
 
-SonafeedRun::Options WithOpenApi(const std::string& address) {
-    SonafeedRun::Options options;
-    options.environment = {{"SONAFEED_OPENAPI", address}};
-    return options;
-}
-
-::testing::AssertionResult StartShown(SonafeedRun& run, const Settings& settings) {
-    if (!run.WriteFileBytes("config.db", settings.Bytes("\r\n")))
+// Writes the settings with plain CR LF line ends, which the program reads as well.
+::testing::AssertionResult StartShown(SonafeedRun& run, const ConfigDb& settings) {
+    if (!run.WriteFileBytes(kConfig, settings.Bytes("\r\n")))
         return ::testing::AssertionFailure() << "cannot write config.db";
-    ::testing::AssertionResult started = run.Start();
-    return started ? run.WaitForDialog() : started;
-}
-
-bool WaitForEvents(const SonafeedRun& run, size_t count) {
-    return WaitUntil([&] { return run.Messages().size() >= count; });
-}
-
-std::string ButtonText(const SonafeedRun& run, int id) {
-    return ui::ControlText(run.Dialog(), id);
+    return e2e::StartShown(run);
 }
 
 // What the system says about a WinINet error, as the standard error box shows it.
@@ -132,7 +77,7 @@ std::string WinInetDescription(DWORD error) {
 void ConfirmConnectionErrorBox(const SonafeedRun& run) {
     HWND box = run.WaitForPopup();
     ASSERT_TRUE(box) << "no error box";
-    EXPECT_EQ(ui::Caption(box), "Sonafeed");
+    EXPECT_EQ(ui::Caption(box), kBoxCaption);
     const std::string description = WinInetDescription(ERROR_INTERNET_CANNOT_CONNECT);
     EXPECT_NE(description, "");
     EXPECT_EQ(ui::MessageBoxText(box), description);
@@ -285,7 +230,7 @@ TEST(Relay, RequestsCarryTheSettingsEscapedAndInCodePage936) {
     OpenApiStandIn service;
     service.SetDefaultAnswer({200, kAccepted});
     SonafeedRun run(WithOpenApi(service.Address()));
-    Settings settings;
+    ConfigDb settings;
     // The stream name ends in a character whose second byte is a backslash (0x5C).
     settings.publish = "rtmp://1000.push.kelvo.net/live/频道衆?a=1";
     settings.key = "a+b&c%d\"e\\f\tg";
@@ -306,7 +251,7 @@ TEST(Relay, RequestsCarryTheSettingsEscapedAndInCodePage936) {
     HWND dialog = run.Dialog();
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessId, ""));
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessKey, ""));
-    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, kPublishUrl));
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, ConfigDb().publish));
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kPullUrl, "rtmp://src.example.com/live/feed"));
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
     ASSERT_TRUE(WaitUntil([&] { return ButtonText(run, ids::kStartPull) == kStartPull; }));
@@ -315,10 +260,10 @@ TEST(Relay, RequestsCarryTheSettingsEscapedAndInCodePage936) {
 
     std::vector<HttpRequest> requests = service.Requests();
     ASSERT_EQ(requests.size(), 3u);
-    Settings blank;
+    ConfigDb blank;
     blank.id = blank.key = "";
-    EXPECT_EQ(requests[1].body, Body(blank, "del"));
-    EXPECT_EQ(requests[2].body, Body(blank, "add"));
+    EXPECT_EQ(requests[1].body, PullBody(blank, "del"));
+    EXPECT_EQ(requests[2].body, PullBody(blank, "add"));
     for (const HttpRequest& request : requests)
         ExpectWireFormat(request, service.Address());
     EXPECT_EQ(run.Messages(), (std::vector<std::string>{kPulling, kPullStopped, kPulling}));
@@ -327,7 +272,7 @@ TEST(Relay, RequestsCarryTheSettingsEscapedAndInCodePage936) {
 TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
     OpenApiStandIn service;
     SonafeedRun run(WithOpenApi(service.Address()));
-    ASSERT_TRUE(StartShown(run, Settings()));
+    ASSERT_TRUE(StartShown(run, ConfigDb()));
     // The empty answer to the start-up request is a refusal, which is not logged.
     ASSERT_EQ(TypesOf(service.Requests()), std::vector<std::string>{"play"});
     EXPECT_EQ(run.Messages(), std::vector<std::string>{});
@@ -345,8 +290,8 @@ TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
         {{200, "{\"Flag\":105,\"Msg\":\"x\"}"}, "{\"Flag\":105,\"Msg\":\"x\"}"},
         {{200, ""}, ""},
         // The status alone counts: a marker in an error page is not looked at.
-        {{404, kAccepted}, "POST err ：404"},
-        {{500, "oops"}, "POST err ：500"},
+        {{404, kAccepted}, kHttpError + std::string("404")},
+        {{500, "oops"}, kHttpError + std::string("500")},
         {{200, utf8_answer}, "{\"Flag\":101,\"Msg\":\"签名错误\"}"},
     };
     HWND dialog = run.Dialog();
@@ -408,9 +353,9 @@ TEST(Relay, SlowChunkedAnswerIsJudgedWhole) {
     ScriptedServer service(ChunkedAnswer(LongAnswer("\"Flag\":100,\"Msg\":\"ok\"}"), 12), 40);
     ASSERT_TRUE(service.Listen());
     SonafeedRun run(WithOpenApi(service.Address()));
-    ASSERT_TRUE(StartShown(run, Settings()));
+    ASSERT_TRUE(StartShown(run, ConfigDb()));
 
-    EXPECT_EQ(service.Bodies(), std::vector<std::string>{Body(Settings(), "play")});
+    EXPECT_EQ(service.Bodies(), std::vector<std::string>{PullBody(ConfigDb(), "play")});
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
     EXPECT_EQ(run.Messages(), std::vector<std::string>{kPulling});
 }
@@ -422,11 +367,11 @@ TEST(Relay, StartupAnswerWithFlag105HoldsTheRelayAndClosingStopsIt) {
     // The Host header follows the host name given.
     const std::string host = "localhost:" + std::to_string(service.Port());
     SonafeedRun run(WithOpenApi(host));
-    Settings settings;
+    ConfigDb settings;
     ASSERT_TRUE(StartShown(run, settings));
 
     ASSERT_EQ(service.Requests().size(), 1u);
-    EXPECT_EQ(service.Requests()[0].body, Body(settings, "play"));
+    EXPECT_EQ(service.Requests()[0].body, PullBody(settings, "play"));
     ExpectWireFormat(service.Requests()[0], host);
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
     EXPECT_EQ(run.Messages(), std::vector<std::string>{kPulling});
@@ -436,14 +381,14 @@ TEST(Relay, StartupAnswerWithFlag105HoldsTheRelayAndClosingStopsIt) {
     ASSERT_TRUE(ui::SetControlText(run.Dialog(), ids::kPullUrl, settings.pull));
     ASSERT_TRUE(run.Close());
     ASSERT_EQ(service.Requests().size(), 2u);
-    EXPECT_EQ(service.Requests()[1].body, Body(settings, "del"));
-    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+    EXPECT_EQ(service.Requests()[1].body, PullBody(settings, "del"));
+    EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes());
 }
 
 TEST(Relay, PullButtonSavesTheSettingsBeforeEachRequestAndKeepsStateOnRefusal) {
     OpenApiStandIn service;
     SonafeedRun run(WithOpenApi(service.Address()));
-    Settings settings;
+    ConfigDb settings;
     ASSERT_TRUE(StartShown(run, settings));
     HWND dialog = run.Dialog();
     ASSERT_TRUE(service.WaitForRequests(1));
@@ -456,30 +401,30 @@ TEST(Relay, PullButtonSavesTheSettingsBeforeEachRequestAndKeepsStateOnRefusal) {
     service.QueueAnswer(slow);
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
     ASSERT_TRUE(service.WaitForRequests(2));
-    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes()) << "not saved before the request";
-    EXPECT_EQ(service.Requests()[1].body, Body(settings, "add"));
-    ASSERT_TRUE(WaitForEvents(run, 1));
+    EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes()) << "not saved before the request";
+    EXPECT_EQ(service.Requests()[1].body, PullBody(settings, "add"));
+    ASSERT_TRUE(WaitForMessages(run, 1));
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
 
     settings.id = "i2";
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessId, settings.id));
     service.QueueAnswer({200, kAccepted});
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
-    ASSERT_TRUE(WaitForEvents(run, 2));
+    ASSERT_TRUE(WaitForMessages(run, 2));
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
-    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+    EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes());
 
     // A refused stop keeps the relay held, so the next click asks again.
     settings.key = "k3";
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessKey, settings.key));
     service.QueueAnswer({200, "{\"Flag\":103}"});
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
-    ASSERT_TRUE(WaitForEvents(run, 3));
+    ASSERT_TRUE(WaitForMessages(run, 3));
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
-    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+    EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes());
     service.QueueAnswer({200, kAccepted});
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
-    ASSERT_TRUE(WaitForEvents(run, 4));
+    ASSERT_TRUE(WaitForMessages(run, 4));
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
 
     EXPECT_EQ(run.Messages(),
@@ -488,20 +433,20 @@ TEST(Relay, PullButtonSavesTheSettingsBeforeEachRequestAndKeepsStateOnRefusal) {
                                         kPullStopped}));
     std::vector<HttpRequest> requests = service.Requests();
     ASSERT_EQ(requests.size(), 5u);
-    EXPECT_EQ(requests[4].body, Body(settings, "del"));
+    EXPECT_EQ(requests[4].body, PullBody(settings, "del"));
     EXPECT_EQ(TypesOf(requests), (std::vector<std::string>{"play", "add", "add", "del", "del"}));
 }
 
 TEST(Relay, RelayAndLiveBroadcastTakeTurns) {
     OpenApiStandIn service;
     SonafeedRun run(WithOpenApi(service.Address()));
-    Settings settings;
+    ConfigDb settings;
     ASSERT_TRUE(StartShown(run, settings));
     HWND dialog = run.Dialog();
     std::vector<std::string> expected;
     auto events_are = [&](std::vector<std::string> more) {
         expected.insert(expected.end(), more.begin(), more.end());
-        return WaitForEvents(run, expected.size()) && run.Messages() == expected;
+        return WaitForMessages(run, expected.size()) && run.Messages() == expected;
     };
     auto encoders_running = [&](int count) {
         return WaitUntil([&] { return run.CountRunning(kEncoder) == count; });
@@ -539,9 +484,9 @@ TEST(Relay, RelayAndLiveBroadcastTakeTurns) {
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
 
     // With auto-pull ticked, ending the broadcast hands the stream to the relay.
-    settings.auto_pull = 1;
+    settings.auto_pull = "1";
     ASSERT_TRUE(ui::Click(dialog, ids::kAutoPull));
-    ASSERT_TRUE(WaitUntil([&] { return run.ReadFileBytes("config.db") == settings.Bytes(); }));
+    ASSERT_TRUE(WaitUntil([&] { return run.ReadFileBytes(kConfig) == settings.Bytes(); }));
     service.QueueAnswer({200, kAccepted});
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
     EXPECT_TRUE(events_are({kLiveClosed, kPulling})) << testing::PrintToString(run.Messages());
@@ -549,19 +494,19 @@ TEST(Relay, RelayAndLiveBroadcastTakeTurns) {
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
     std::vector<HttpRequest> requests = service.Requests();
     ASSERT_EQ(TypesOf(requests), (std::vector<std::string>{"play", "add", "add", "del", "add"}));
-    EXPECT_EQ(requests[4].body, Body(settings, "add"));
+    EXPECT_EQ(requests[4].body, PullBody(settings, "add"));
 
     // With auto-pull on, closing leaves the relay running: no request, nothing saved.
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kPullUrl, "rtmp://src.example.com/live/other"));
     ASSERT_TRUE(run.Close());
     EXPECT_EQ(service.Requests().size(), 5u);
-    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+    EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes());
 }
 
 TEST(Relay, UnreachableServiceShowsTheErrorBoxAndChangesNothing) {
     SonafeedRun run(WithOpenApi("127.0.0.1:" + std::to_string(OpenApiStandIn::ClosedPort())));
-    Settings settings;
-    ASSERT_TRUE(run.WriteFileBytes("config.db", settings.Bytes("\r\n")));
+    ConfigDb settings;
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, settings.Bytes("\r\n")));
     ASSERT_TRUE(run.Start());
 
     // The box comes while the window is still hidden, with every earlier step done.
@@ -582,7 +527,7 @@ TEST(Relay, UnreachableServiceShowsTheErrorBoxAndChangesNothing) {
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kPullUrl, settings.pull));
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
     ConfirmConnectionErrorBox(run);
-    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+    EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes());
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
     EXPECT_EQ(run.Messages(), std::vector<std::string>{});
 
@@ -606,7 +551,7 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     ScriptedServer service({WholeAnswer(kAccepted)});
     ASSERT_TRUE(service.Listen());
     SonafeedRun run(WithOpenApi(service.Address()));
-    Settings settings;
+    ConfigDb settings;
     ASSERT_TRUE(StartShown(run, settings));
     HWND dialog = run.Dialog();
     ASSERT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
@@ -624,12 +569,12 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     // Once the service is back, the next click starts the broadcast (it does not stop one).
     ASSERT_TRUE(service.Listen(service.Port())) << "port " << service.Port() << " taken";
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
-    ASSERT_TRUE(WaitForEvents(run, 3));
+    ASSERT_TRUE(WaitForMessages(run, 3));
     EXPECT_EQ(run.Messages(), (std::vector<std::string>{kPulling, kPullStopped, kLive}));
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 1; }));
     EXPECT_EQ(ButtonText(run, ids::kStartLive), kStopLive);
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
-    ASSERT_TRUE(WaitForEvents(run, 5));
+    ASSERT_TRUE(WaitForMessages(run, 5));
     ASSERT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
 
     // Stopping the relay fails: still held, nothing logged.
@@ -640,15 +585,16 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     EXPECT_EQ(run.Messages().size(), 5u);
 
     // Closing still ends the program after the box; the edits were saved on the way.
-    const Settings sent = settings;
+    const ConfigDb sent = settings;
     settings.id = "i2";
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessId, settings.id));
     ui::PostClose(dialog);
     ConfirmConnectionErrorBox(run);
     EXPECT_TRUE(run.WaitForExit());
-    EXPECT_EQ(run.ReadFileBytes("config.db"), settings.Bytes());
+    EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes());
     EXPECT_EQ(service.Bodies(),
-              (std::vector<std::string>{Body(sent, "play"), Body(sent, "del"), Body(sent, "add")}));
+              (std::vector<std::string>{PullBody(sent, "play"), PullBody(sent, "del"),
+                                        PullBody(sent, "add")}));
 }
 
 } // namespace

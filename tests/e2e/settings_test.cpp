@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/support/ConfigDb.h"
+#include "tests/e2e/support/Expected.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/OperatorSteps.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
@@ -15,50 +18,21 @@
 namespace {
 
 using namespace e2e;
+using namespace e2e::expected;
 
-constexpr char kConfig[] = "config.db";
-constexpr char kConfigTemp[] = "config.db.tmp";
 constexpr char kOldUrl[] = "rtmp://live.push.kelvo.net/app/old";
 constexpr char kNewUrl[] = "rtmp://live.push.kelvo.net/app/new";
 constexpr char kPullUrl[] = "rtmp://src.example.com/live/in";
 constexpr char kAccessKey[] = "KEY123";
 constexpr char kAccessId[] = "ID456";
 
-// The program writes each line through a text-mode stream after adding CR LF itself.
-std::string Saved(const std::vector<std::string>& lines) {
-    std::string bytes;
-    for (const std::string& line : lines)
-        bytes += line + "\r\r\n";
-    return bytes;
-}
-
-// A start-up with a publish address asks the service for the relay state.
-SonafeedRun::Options WithService(const OpenApiStandIn& service) {
-    SonafeedRun::Options options;
-    options.environment = {{"SONAFEED_OPENAPI", service.Address()}};
-    return options;
-}
-
-bool Exists(const SonafeedRun& run, const char* name) {
-    return GetFileAttributesA(run.PathOf(name).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Clicks a check box and waits until its handler has run: the box answers BM_GETCHECK only
-// after the click, which ticks it and then calls the dialog's handler, has been handled whole.
-::testing::AssertionResult Toggle(HWND dialog, int id) {
-    int before = ui::CheckState(dialog, id);
-    if (!ui::Click(dialog, id)) return ::testing::AssertionFailure() << "box " << id;
-    if (!WaitUntil([&] { return ui::CheckState(dialog, id) != before; }))
-        return ::testing::AssertionFailure() << "box " << id << " did not change";
-    return ::testing::AssertionSuccess();
-}
-
 TEST(Settings, SaveTriggersWriteEightLinesWithTheAddressLastTakenIn) {
     OpenApiStandIn service;
-    SonafeedRun run(WithService(service));
+    // A start-up with a publish address asks the service for the relay state.
+    SonafeedRun run(WithOpenApi(service.Address()));
     // The program's own line ends, and a ninth line that no save keeps.
     const std::string stored =
-        Saved({"1", kOldUrl, "0", "3", kPullUrl, kAccessKey, kAccessId, "0", "a ninth line"});
+        ConfigBytes({"1", kOldUrl, "0", "3", kPullUrl, kAccessKey, kAccessId, "0", "a ninth line"});
     ASSERT_TRUE(run.WriteFileBytes(kConfig, stored));
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
@@ -82,14 +56,14 @@ TEST(Settings, SaveTriggersWriteEightLinesWithTheAddressLastTakenIn) {
 
     ASSERT_TRUE(Toggle(dialog, ids::kMinimizeToTray));
     EXPECT_EQ(run.ReadFileBytes(kConfig),
-              Saved({"0", kOldUrl, "1", "5", kPullUrl, kAccessKey, kAccessId, "0"}));
-    EXPECT_FALSE(Exists(run, kConfigTemp));
+              ConfigBytes({"0", kOldUrl, "1", "5", kPullUrl, kAccessKey, kAccessId, "0"}));
+    EXPECT_FALSE(Exists(run.PathOf(kConfigTemp)));
 
     ASSERT_TRUE(Toggle(dialog, ids::kAutoPull));
     const std::string last_saved =
-        Saved({"0", kOldUrl, "1", "5", kPullUrl, kAccessKey, kAccessId, "1"});
+        ConfigBytes({"0", kOldUrl, "1", "5", kPullUrl, kAccessKey, kAccessId, "1"});
     EXPECT_EQ(run.ReadFileBytes(kConfig), last_saved);
-    EXPECT_FALSE(Exists(run, kConfigTemp));
+    EXPECT_FALSE(Exists(run.PathOf(kConfigTemp)));
 
     // The new content cannot be written: the old file stays as it was.
     ASSERT_TRUE(CreateDirectoryA(run.PathOf(kConfigTemp).c_str(), nullptr));
@@ -101,7 +75,7 @@ TEST(Settings, SaveTriggersWriteEightLinesWithTheAddressLastTakenIn) {
     ASSERT_TRUE(DeleteFileA(run.PathOf(kConfig).c_str()));
     ASSERT_TRUE(CreateDirectoryA(run.PathOf(kConfig).c_str(), nullptr));
     ASSERT_TRUE(Toggle(dialog, ids::kAutoPull));
-    EXPECT_FALSE(Exists(run, kConfigTemp));
+    EXPECT_FALSE(Exists(run.PathOf(kConfigTemp)));
     EXPECT_EQ(GetFileAttributesA(run.PathOf(kConfig).c_str()) & FILE_ATTRIBUTE_DIRECTORY,
               DWORD(FILE_ATTRIBUTE_DIRECTORY));
     EXPECT_EQ(run.Log(), start_log);
@@ -118,13 +92,11 @@ TEST(Settings, LfAndCrLfLineEndsLoadTheSameValues) {
                                             kPullUrl, kAccessKey, kAccessId, "1"};
     for (const char* line_end : {"\n", "\r\n"}) {
         SCOPED_TRACE(line_end[0] == '\n' ? "LF" : "CR LF");
-        std::string bytes;
-        for (const std::string& line : lines)
-            bytes += line + line_end;
+        std::string bytes = ConfigBytes(lines, line_end);
         // A last line without its line end is a line all the same.
         if (line_end[0] == '\n') bytes.pop_back();
 
-        SonafeedRun run(WithService(service));
+        SonafeedRun run(WithOpenApi(service.Address()));
         ASSERT_TRUE(run.WriteFileBytes(kConfig, bytes));
         ASSERT_TRUE(run.Start());
         ASSERT_TRUE(run.WaitForDialog());

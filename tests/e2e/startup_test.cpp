@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/support/Expected.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/OperatorSteps.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
@@ -14,9 +16,9 @@
 namespace {
 
 using namespace e2e;
+using namespace e2e::expected;
 
 const std::vector<std::string> kBitrates = {"32", "48", "64", "96", "128", "192"};
-constexpr char kNoAddress[] = "请重新设置服务器地址，服务器地址不存在！";
 
 // True for "YYYY-MM-DD HH:MM:SS " within five minutes of the local time now.
 bool IsRecentLocalStamp(const std::string& line) {
@@ -44,8 +46,8 @@ TEST(Startup, MissingEncoderShowsOneBoxThenAnEmptyDialog) {
 
     HWND box = run.Popup();
     ASSERT_TRUE(box) << "main dialog shown first";
-    EXPECT_EQ(ui::Caption(box), "Sonafeed");
-    EXPECT_EQ(ui::MessageBoxText(box), "请把ffmpeg.exe 文件放到执行文件目录！！！");
+    EXPECT_EQ(ui::Caption(box), kBoxCaption);
+    EXPECT_EQ(ui::MessageBoxText(box), kNoEncoder);
     ui::PressOk(box);
     ASSERT_TRUE(run.WaitForDialog());
     EXPECT_FALSE(run.WaitForPopup(500)) << "a second box";
@@ -63,9 +65,7 @@ TEST(Startup, MissingEncoderShowsOneBoxThenAnEmptyDialog) {
 
 TEST(Startup, WithoutSettingsOffersBitratesAt48AndAsksForAnAddress) {
     OpenApiStandIn service;
-    SonafeedRun::Options options;
-    options.environment = {{"SONAFEED_OPENAPI", service.Address()}};
-    SonafeedRun run(options);
+    SonafeedRun run(WithOpenApi(service.Address()));
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
     EXPECT_FALSE(run.Popup());
@@ -92,14 +92,14 @@ TEST(Startup, SystemMenuEndsWithAboutWhichOpensTheAboutBox) {
     ASSERT_TRUE(items);
     ASSERT_GE(items->size(), 2u);
     EXPECT_EQ(items->at(items->size() - 2), "");
-    EXPECT_EQ(items->back(), "关于 Sonafeed(&A)...");
+    EXPECT_EQ(items->back(), kAboutItem);
 
     // Closed once by Escape, once by its OK button.
     for (bool escape : {true, false}) {
         ui::PostSysCommand(dialog, ids::kAboutCommand);
         HWND about = run.WaitForPopup();
         ASSERT_TRUE(about);
-        EXPECT_EQ(ui::Caption(about), "关于 电台推流客户端");
+        EXPECT_EQ(ui::Caption(about), kAboutCaption);
         if (escape)
             ui::PressKey(about, VK_ESCAPE);
         else
@@ -119,8 +119,7 @@ TEST(Startup, EscapeAndEnterLeaveTheDialogOpen) {
     ui::PressKey(dialog, VK_ESCAPE);
     ui::PressKey(dialog, VK_RETURN);
     // Handled after both keys: had either ended the dialog, the log would never clear.
-    ASSERT_TRUE(ui::Click(dialog, ids::kClearLog));
-    EXPECT_TRUE(WaitUntil([&] { return run.Log().empty(); }));
+    ASSERT_TRUE(ClearLog(run));
     EXPECT_TRUE(run.IsRunning());
     EXPECT_TRUE(ui::IsVisible(dialog));
     EXPECT_FALSE(run.Popup());

@@ -16,13 +16,6 @@ using namespace e2e;
 
 constexpr UINT kTrayNotify = WM_USER + 1;
 
-// True once the dialog has answered a message sent to it, which it does between handlers or
-// while a handler waits for another program.
-bool Settled(HWND dialog) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kPatience, &ignored) != 0;
-}
-
 BOOL CALLBACK CollectIcon(HWND window, LPARAM icons) {
     char name[32] = {};
     GetClassNameA(window, name, sizeof name);
@@ -71,7 +64,7 @@ bool MinimiseAsUsual(HWND dialog) {
             ui::PostSysCommand(dialog, SC_MINIMIZE);
             return false;
         }
-        return Settled(dialog) && Settled(dialog) && IsIconic(dialog);
+        return ui::Settled(dialog) && ui::Settled(dialog) && IsIconic(dialog);
     });
 }
 

@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/support/Expected.h"
 #include "tests/e2e/support/HostPath.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/OperatorSteps.h"
 #include "tests/e2e/support/ProcessProbe.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
@@ -25,6 +27,7 @@
 namespace {
 
 using namespace e2e;
+using namespace e2e::expected;
 using ::testing::AssertionFailure;
 using ::testing::AssertionResult;
 using ::testing::AssertionSuccess;
@@ -40,14 +43,6 @@ std::string exe_path;
 constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/soak";
 constexpr char kPullUrl[] = "rtmp://source.example.net/live/in";
 constexpr char kAccepted[] = R"({"Flag":100,"Message":"ok"})";
-constexpr char kStartLive[] = "开始直播";
-constexpr char kStopLive[] = "停止直播";
-constexpr char kStartPull[] = "开始拉流";
-constexpr char kStopPull[] = "停止拉流";
-constexpr char kLive[] = "直播中。。。";
-constexpr char kLiveClosed[] = "关闭直播。。。";
-constexpr char kPulling[] = "拉流中。。。";
-constexpr char kPullStopped[] = "停止拉流。。。";
 // A log line is "YYYY-MM-DD HH:MM:SS " and the text.
 constexpr size_t kStampLength = 20;
 
@@ -86,8 +81,8 @@ class Soak {
                 ids::kStartLive,
                 [&] {
                     return Texts() == std::vector<std::string>{kLive} &&
-                           ui::ControlText(dialog_, ids::kStartLive) == kStopLive &&
-                           run_.ReadFileBytes(record) && run_.CountRunning("ffmpeg.exe") == 1;
+                           ButtonText(run_, ids::kStartLive) == kStopLive &&
+                           run_.ReadFileBytes(record) && run_.CountRunning(kEncoder) == 1;
                 },
                 "live start");
             !clicked)
@@ -97,8 +92,8 @@ class Soak {
             ids::kStartLive,
             [&] {
                 return Texts() == std::vector<std::string>{kLiveClosed, kLive} &&
-                       ui::ControlText(dialog_, ids::kStartLive) == kStartLive &&
-                       run_.CountRunning("ffmpeg.exe") == 0;
+                       ButtonText(run_, ids::kStartLive) == kStartLive &&
+                       run_.CountRunning(kEncoder) == 0;
             },
             "live stop");
     }
@@ -117,7 +112,7 @@ class Soak {
             [&] {
                 return ui::ComboItems(dialog_, ids::kDevice) == devices_ &&
                        ui::ComboSelection(dialog_, ids::kDevice) == 0 && Texts().empty() &&
-                       run_.CountRunning("ffmpeg.exe") == 0;
+                       run_.CountRunning(kEncoder) == 0;
             },
             "device box refilled");
     }
@@ -132,8 +127,7 @@ class Soak {
                 [&] {
                     return service_.Requests().size() == sent + 1 &&
                            Texts() == std::vector<std::string>{add ? kPulling : kPullStopped} &&
-                           ui::ControlText(dialog_, ids::kStartPull) ==
-                               (add ? kStopPull : kStartPull);
+                           ButtonText(run_, ids::kStartPull) == (add ? kStopPull : kStartPull);
                 },
                 add ? "relay add" : "relay del");
             !clicked)
@@ -146,10 +140,7 @@ class Soak {
         return AssertionSuccess();
     }
 
-    AssertionResult ClearLog() {
-        if (!ui::Click(dialog_, ids::kClearLog)) return AssertionFailure() << "cannot clear log";
-        return WaitFor([&] { return Texts().empty(); }, "log cleared");
-    }
+    AssertionResult ClearLog() { return e2e::ClearLog(run_); }
 
     // Handle counts move while Wine's own threads come and go: a reading is taken once the
     // count has held for half a second.
@@ -211,8 +202,7 @@ TEST(Soak, HandlesAndMemoryStayFlat) {
     accepted.body = kAccepted;
     service.SetDefaultAnswer(accepted);
 
-    SonafeedRun::Options options;
-    options.environment = {{"SONAFEED_OPENAPI", service.Address()}};
+    SonafeedRun::Options options = WithOpenApi(service.Address());
     options.exe = WindowsPathOf(exe_path);
     SonafeedRun run(options);
     ASSERT_TRUE(run.Start());

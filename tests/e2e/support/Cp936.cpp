@@ -5,25 +5,43 @@
 namespace e2e {
 
 namespace {
-constexpr UINT kCodePage = 936;
-}
 
-std::wstring WideFromCp936(const std::string& text) {
+constexpr UINT kCodePage = 936;
+
+std::wstring WideFrom(UINT code_page, const std::string& text) {
     if (text.empty()) return {};
     int size = static_cast<int>(text.size());
-    int length = MultiByteToWideChar(kCodePage, 0, text.data(), size, nullptr, 0);
+    int length = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
     std::wstring wide(length, L'\0');
-    MultiByteToWideChar(kCodePage, 0, text.data(), size, wide.data(), length);
+    MultiByteToWideChar(code_page, 0, text.data(), size, wide.data(), length);
     return wide;
 }
 
-std::string Cp936FromWide(const std::wstring& text) {
+std::string NarrowFrom(UINT code_page, const std::wstring& text) {
     if (text.empty()) return {};
     int size = static_cast<int>(text.size());
-    int length = WideCharToMultiByte(kCodePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    int length = WideCharToMultiByte(code_page, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
     std::string narrow(length, '\0');
-    WideCharToMultiByte(kCodePage, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(code_page, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
     return narrow;
+}
+
+} // namespace
+
+std::wstring WideFromCp936(const std::string& text) {
+    return WideFrom(kCodePage, text);
+}
+
+std::string Cp936FromWide(const std::wstring& text) {
+    return NarrowFrom(kCodePage, text);
+}
+
+std::string Utf8FromCp936(const std::string& text) {
+    return NarrowFrom(CP_UTF8, WideFrom(kCodePage, text));
+}
+
+std::string Cp936FromUtf8(const std::string& utf8) {
+    return NarrowFrom(kCodePage, WideFrom(CP_UTF8, utf8));
 }
 
 } // namespace e2e

@@ -118,6 +118,32 @@ HANDLE TestJob() {
 
 } // namespace
 
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok =
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
 SonafeedRun::SonafeedRun(Options options) : options_(std::move(options)) {
     if (options_.exe.empty()) options_.exe = WindowsPathOf(SONAFEED_EXE);
     char temp[MAX_PATH] = {};
@@ -165,29 +191,11 @@ SonafeedRun::~SonafeedRun() {
 }
 
 bool SonafeedRun::WriteFileBytes(const std::string& name, const std::string& bytes) const {
-    HANDLE file = CreateFileA(PathOf(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok =
-        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size();
-    CloseHandle(file);
-    return ok;
+    return WriteWholeFile(PathOf(name), bytes);
 }
 
 std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) const {
-    HANDLE file = CreateFileA(PathOf(name).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
+    return ReadWholeFile(PathOf(name));
 }
 
 ::testing::AssertionResult SonafeedRun::Start() {

@@ -18,6 +18,11 @@ namespace e2e {
 
 inline constexpr char kMainCaption[] = "Kelvo电台推流客户端";
 
+// A whole file by path, e.g. one outside the run's directory. Reading: nullopt when the file is
+// missing or cannot be opened yet.
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
 class SonafeedRun {
   public:
     struct Options {

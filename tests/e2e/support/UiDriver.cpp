@@ -44,6 +44,21 @@ std::optional<std::string> ItemText(HWND control, UINT length_message, UINT text
     return Cp936FromWide(buffer.substr(0, static_cast<size_t>(copied)));
 }
 
+// All items of a list or combo box (LB_ERR and CB_ERR are both -1).
+std::vector<std::string> Items(HWND dialog, int id, UINT count_message, UINT length_message,
+                               UINT text_message) {
+    std::vector<std::string> items;
+    HWND control = GetDlgItem(dialog, id);
+    LRESULT count = control ? Send(control, count_message, 0, 0, -1) : -1;
+    for (LRESULT i = 0; i < count; ++i) {
+        // An item removed meanwhile (the log trimmed) ends the reading.
+        auto item = ItemText(control, length_message, text_message, static_cast<int>(i));
+        if (!item) break;
+        items.push_back(*item);
+    }
+    return items;
+}
+
 struct DialogSearch {
     DWORD pid;
     std::vector<HWND> found;
@@ -158,28 +173,11 @@ std::string MessageBoxText(HWND box) {
 }
 
 std::vector<std::string> ListLines(HWND dialog, int id) {
-    std::vector<std::string> lines;
-    HWND list = GetDlgItem(dialog, id);
-    LRESULT count = list ? Send(list, LB_GETCOUNT, 0, 0, LB_ERR) : LB_ERR;
-    for (LRESULT i = 0; i < count; ++i) {
-        // An item removed meanwhile (the log trimmed) ends the reading.
-        auto line = ItemText(list, LB_GETTEXTLEN, LB_GETTEXT, static_cast<int>(i));
-        if (!line) break;
-        lines.push_back(*line);
-    }
-    return lines;
+    return Items(dialog, id, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 std::vector<std::string> ComboItems(HWND dialog, int id) {
-    std::vector<std::string> items;
-    HWND combo = GetDlgItem(dialog, id);
-    LRESULT count = combo ? Send(combo, CB_GETCOUNT, 0, 0, CB_ERR) : CB_ERR;
-    for (LRESULT i = 0; i < count; ++i) {
-        auto item = ItemText(combo, CB_GETLBTEXTLEN, CB_GETLBTEXT, static_cast<int>(i));
-        if (!item) break;
-        items.push_back(*item);
-    }
-    return items;
+    return Items(dialog, id, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 int ComboSelection(HWND dialog, int id) {
@@ -273,6 +271,11 @@ void PressOk(HWND box) {
         PostMessageW(ok, BM_CLICK, 0, 0);
     else
         PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+bool Settled(HWND dialog, DWORD timeout_ms) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, timeout_ms, &ignored) != 0;
 }
 
 void PostClose(HWND window) {

@@ -46,6 +46,9 @@ int ComboSelection(HWND dialog, int id);
 int CheckState(HWND dialog, int id);
 bool IsEnabled(HWND dialog, int id);
 bool IsVisible(HWND window);
+// True once the dialog has answered a message sent to it, which it does only between two
+// handlers or while a handler waits for another program: everything posted before is handled.
+bool Settled(HWND dialog, DWORD timeout_ms = kPatience);
 // Item texts of the window's system menu, read inside its process by a hook DLL (Wine gives no
 // other process the menu); a separator reads as "". nullopt when the hook cannot be set.
 std::optional<std::vector<std::string>> SystemMenuItems(HWND window);

@@ -1,0 +1,46 @@
+// What the operator sees and the files the program keeps beside it, as the tests expect them.
+// Kept apart from the product's own texts, so that a changed text there fails the tests.
+#pragma once
+
+namespace e2e::expected {
+
+// Button captions: the start buttons show the stop caption while their activity runs.
+inline constexpr char kStartLive[] = "开始直播";
+inline constexpr char kStopLive[] = "停止直播";
+inline constexpr char kStartPull[] = "开始拉流";
+inline constexpr char kStopPull[] = "停止拉流";
+
+// Log messages, without their time stamps.
+inline constexpr char kLive[] = "直播中。。。";
+inline constexpr char kLiveClosed[] = "关闭直播。。。";
+inline constexpr char kRestart[] = "直播进程被关闭，系统自动重启进程！";
+inline constexpr char kCallFailed[] = "call process  failed!";
+inline constexpr char kNoAddress[] = "请重新设置服务器地址，服务器地址不存在！";
+inline constexpr char kBadPrefix[] = "请重新设置服务器地址，必须以\"rtmp://\"开头，请参考示例！";
+inline constexpr char kEmptyApp[] = "请重新设置服务器地址，APP字段不可为空，请参考示例！";
+inline constexpr char kEmptyStream[] = "请重新设置服务器地址，STREAM字段不可为空，请参考示例！";
+inline constexpr char kNotPublishDomain[] = "非Kelvo习惯直播地址，有可能出错！！！";
+inline constexpr char kNoDevice[] = "音频设备选择有误，请重新选择，或者检查声卡驱动程序！！！";
+inline constexpr char kDeviceFileFailed[] = "创建设备列表文件失败！";
+inline constexpr char kPulling[] = "拉流中。。。";
+inline constexpr char kPullStopped[] = "停止拉流。。。";
+// Followed by the service's answer, or by kHttpError and the status.
+inline constexpr char kPullFailed[] = "拉流失败：";
+inline constexpr char kPullStopFailed[] = "停止拉流失败：";
+inline constexpr char kHttpError[] = "POST err ：";
+
+// Message boxes and the About box.
+inline constexpr char kBoxCaption[] = "Sonafeed";
+inline constexpr char kNoEncoder[] = "请把ffmpeg.exe 文件放到执行文件目录！！！";
+inline constexpr char kAboutItem[] = "关于 Sonafeed(&A)...";
+inline constexpr char kAboutCaption[] = "关于 电台推流客户端";
+
+// Files beside the program.
+inline constexpr char kConfig[] = "config.db";
+inline constexpr char kConfigTemp[] = "config.db.tmp";
+inline constexpr char kDeviceFile[] = "device.txt";
+inline constexpr char kEncoder[] = "ffmpeg.exe";
+// The status file as the program names it ("c://NetStatus.txt"), seen from the same prefix.
+inline constexpr char kStatusFile[] = "c:\\NetStatus.txt";
+
+} // namespace e2e::expected

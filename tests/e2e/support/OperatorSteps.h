@@ -1,0 +1,42 @@
+// Steps an operator takes in the main dialog, each waited for until its effect shows, and the
+// readings the scenarios share.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "tests/e2e/support/SonafeedRun.h"
+#include "tests/e2e/support/WaitUntil.h"
+
+namespace e2e {
+
+// A run that sends its open API requests to `address` ("host:port").
+SonafeedRun::Options WithOpenApi(const std::string& address);
+// Starts the program and waits until its main dialog shows.
+::testing::AssertionResult StartShown(SonafeedRun& run);
+
+// A button's caption in the main dialog.
+std::string ButtonText(const SonafeedRun& run, int id);
+// Waits until the log holds at least `count` messages.
+bool WaitForMessages(const SonafeedRun& run, size_t count, DWORD timeout_ms = kPatience);
+// Presses 清理日志 and waits for the empty log. The click is handled after everything sent
+// before it: a cleared log shows that the dialog still answers its controls.
+::testing::AssertionResult ClearLog(const SonafeedRun& run);
+// Clicks a check box and waits until its handler has run: the box answers BM_GETCHECK only
+// after the click, which ticks it and then calls the dialog's handler, has been handled whole.
+::testing::AssertionResult Toggle(HWND dialog, int id);
+
+// Clicks 开始直播 and waits until the caption says live and `runs` encoder runs are recorded
+// (by default one more than before the click).
+::testing::AssertionResult GoLive(const SonafeedRun& run,
+                                  std::optional<size_t> runs = std::nullopt);
+// Clicks 停止直播 and waits until the caption is back and no encoder runs.
+::testing::AssertionResult EndLive(const SonafeedRun& run);
+
+bool Exists(const std::string& path);
+
+} // namespace e2e
