@@ -3,20 +3,11 @@
 # listing tool's own run and one open API request against a local stand-in measured apart;
 # then the exe's size and imported DLLs.
 #   tools/bench/startup.sh [--runs=N] [--requests=N]     (defaults 20, 20)
-# Builds what it needs in the Windows tree build/tools (SONAFEED_BUILD names another) and runs
-# in a Wine session of that tree's own, started here and stopped at the end: never point it at
-# a tree whose ctest is running.
+# Builds and runs through tools/wine-tool.sh (the tree build/tools, or SONAFEED_BUILD).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${SONAFEED_BUILD:-$root/build/tools}
-bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target sonafeed_bench wine_keepalive >/dev/null
-
-"$root/tests/wine/session.sh" start "$build" "$build/wine_keepalive.exe" >/dev/null
-trap '"$root/tests/wine/session.sh" stop "$build"' EXIT
-"$build/wine-run" "$build/tools/bench/sonafeed_bench.exe" --gtest_brief=1 "$@"
+bash "$root/tools/wine-tool.sh" sonafeed_bench tools/bench/sonafeed_bench.exe "$@"
 
 echo
 echo "| exe | size (bytes) | imported DLLs |"
