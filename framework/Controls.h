@@ -19,7 +19,6 @@ class CComboBox : public CWnd {
     int SetCurSel(int index) { return Send(CB_SETCURSEL, index, 0); }
     // Returns CB_ERR if nothing is selected.
     int GetCurSel() const { return Send(CB_GETCURSEL, 0, 0); }
-    int GetCount() const { return Send(CB_GETCOUNT, 0, 0); }
     // Leaves text empty when the position does not exist.
     void GetLBText(int index, CString& text) const;
 
