@@ -19,6 +19,7 @@
 
 #include "tests/e2e/support/ConfigDb.h"
 #include "tests/e2e/support/Expected.h"
+#include "tests/e2e/support/Loopback.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
 #include "tests/e2e/support/OperatorSteps.h"
 #include "tests/e2e/support/SonafeedControls.h"
@@ -104,21 +105,9 @@ class ScriptedServer {
 
     // Port 0: any free port. The address may be reused, so a port just left can be taken again.
     bool Listen(unsigned short port = 0) {
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        BOOL reuse = TRUE;
-        setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
-                   sizeof reuse);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        if (listener_ == INVALID_SOCKET ||
-            bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            listen(listener_, SOMAXCONN) != 0 ||
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return false;
-        port_ = ntohs(address.sin_port);
+        listener_ = ListenOnLoopback(port, true);
+        if (listener_ == INVALID_SOCKET) return false;
+        port_ = port;
         stopping_ = false;
         thread_ = std::thread(&ScriptedServer::AcceptLoop, this);
         return true;

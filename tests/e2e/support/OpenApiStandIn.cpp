@@ -1,4 +1,4 @@
-#include <winsock2.h>
+#include "tests/e2e/support/Loopback.h"
 
 #include "tests/e2e/support/OpenApiStandIn.h"
 
@@ -112,17 +112,10 @@ std::string HttpRequest::Header(const std::string& name) const {
 OpenApiStandIn::OpenApiStandIn() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    if (listener_ == INVALID_SOCKET ||
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, SOMAXCONN) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return;
-    port_ = ntohs(address.sin_port);
+    unsigned short port = 0;
+    listener_ = ListenOnLoopback(port);
+    if (listener_ == INVALID_SOCKET) return;
+    port_ = port;
     acceptor_ = std::thread(&OpenApiStandIn::AcceptLoop, this);
 }
 
@@ -171,16 +164,8 @@ bool OpenApiStandIn::WaitForRequests(size_t count, DWORD timeout_ms) const {
 unsigned short OpenApiStandIn::ClosedPort() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
     unsigned short port = 0;
-    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    closesocket(s);
+    closesocket(ListenOnLoopback(port));
     WSACleanup();
     return port;
 }
