@@ -2,6 +2,7 @@
 #include "devices/DeviceListing.h"
 
 #include "framework/Handle.h"
+#include "framework/Ticks.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 
@@ -9,38 +10,43 @@
 
 namespace {
 constexpr DWORD kChunkSize = 4095;
-constexpr DWORD kChunkPauseMs = 200;
+// The longest wait for the tool between two looks at the pipe; it ends when the tool does.
+constexpr DWORD kToolWaitMs = 200;
 // A tool that hangs must not keep the window from ever appearing.
-constexpr ULONGLONG kListingTimeoutMs = 30000;
+constexpr DWORD kListingTimeoutMs = 30000;
 
-void ReadChunk(HANDLE reader, std::string& output) {
+bool ReadChunk(HANDLE reader, std::string& output) {
     char chunk[kChunkSize + 1];
     DWORD read = 0;
-    if (::ReadFile(reader, chunk, kChunkSize, &read, nullptr)) output.append(chunk, read);
+    if (!::ReadFile(reader, chunk, kChunkSize, &read, nullptr)) return false;
+    output.append(chunk, read);
+    return true;
+}
+
+// Reads whatever the pipe holds now, without waiting for more.
+void DrainPipe(HANDLE reader, std::string& output) {
+    DWORD available = 0;
+    while (::PeekNamedPipe(reader, nullptr, 0, nullptr, &available, nullptr) && available &&
+           ReadChunk(reader, output)) {
+    }
 }
 
 // Collects the tool's output while it runs, so that a listing larger than the pipe's buffer
-// cannot block it. Returns true when the tool exited by itself; false when it was ended after
-// the time-out, with what it printed until then.
-bool CollectToolOutput(HANDLE process, HANDLE reader, CHandle& writer, std::string& output) {
-    const ULONGLONG deadline = ::GetTickCount64() + kListingTimeoutMs;
-    bool exited = false;
-    DWORD available = 0;
-    // Fails once the pipe is empty and every write end is closed.
-    while (::PeekNamedPipe(reader, nullptr, 0, nullptr, &available, nullptr) &&
-           ::GetTickCount64() < deadline) {
-        if (available) {
-            ReadChunk(reader, output);
-            ::Sleep(kChunkPauseMs);
-        } else if (exited) {
-            ::Sleep(kChunkPauseMs); // a child of the tool may still hold the write end
-        } else if (::WaitForSingleObject(process, kChunkPauseMs) == WAIT_OBJECT_0) {
-            exited = true;
-            writer.Close();
+// cannot block it. Returns true when the tool exited by itself, with all it printed (its
+// writes are in the pipe once it has exited); false when it was ended after the time-out, with
+// what it printed until then.
+bool CollectToolOutput(HANDLE process, HANDLE reader, std::string& output) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        DrainPipe(reader, output);
+        if (TicksSince(start, ::GetTickCount()) >= kListingTimeoutMs) break;
+        if (::WaitForSingleObject(process, kToolWaitMs) == WAIT_OBJECT_0) {
+            DrainPipe(reader, output);
+            return true;
         }
     }
-    if (!exited) ::TerminateProcess(process, 1);
-    return exited;
+    ::TerminateProcess(process, 1);
+    return false;
 }
 } // namespace
 
@@ -65,6 +71,8 @@ void CSonafeedDlg::RefreshDevices() {
     }
     CHandle reader(readEnd);
     CHandle writer(writeEnd);
+    // Only the write end goes to the tool.
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOA startup;
     ::GetStartupInfoA(&startup);
@@ -83,7 +91,7 @@ void CSonafeedDlg::RefreshDevices() {
     CHandle process(tool.hProcess);
     CHandle thread(tool.hThread);
     std::string output;
-    const bool listingComplete = CollectToolOutput(process.Get(), reader.Get(), writer, output);
+    const bool listingComplete = CollectToolOutput(process.Get(), reader.Get(), output);
 
     CStdioFile file;
     if (!file.Open(texts::kDeviceFile,
