@@ -1,6 +1,10 @@
 #include "app/SonafeedApp.h"
 
+#include "app/CommandLine.h"
+#include "app/SingleInstance.h"
+#include "framework/Wnd.h"
 #include "ui/SonafeedDlg.h"
+#include "ui/Texts.h"
 
 #include <commctrl.h>
 
@@ -12,7 +16,21 @@ BOOL CSonafeedApp::InitInstance() {
     AfxEnableControlContainer();
     SetRegistryKey("应用程序向导生成的本地应用程序");
 
+    const AppCommand command = ParseCommandLine(m_lpCmdLine);
+    if (command == AppCommand::kUnknown) {
+        CString usage;
+        usage.Format(texts::kUnknownSwitchFormat, m_lpCmdLine);
+        AfxMessageBox(usage);
+        return FALSE;
+    }
+    // Lives until the process ends, and with it this process's claim to be the one instance.
+    CSingleInstance instance;
+    if (!instance.Claim(command)) return FALSE;
+    // These act on a running instance; without one there is nothing to stop or close.
+    if (command == AppCommand::kStop || command == AppCommand::kQuit) return FALSE;
+
     CSonafeedDlg dialog;
+    if (command == AppCommand::kLive) dialog.QueueCommand(command);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

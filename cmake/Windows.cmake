@@ -18,7 +18,10 @@ target_link_libraries(sonafeed_framework PUBLIC sonafeed_flags comctl32 wininet 
 
 add_executable(Sonafeed WIN32
     app/SonafeedApp.cpp
+    app/SingleInstance.cpp
+    app/TickCount64.cpp
     ui/SonafeedDlg.cpp
+    ui/Commands.cpp
     ui/ActivityLog.cpp
     ui/Tray.cpp
     settings/Settings.cpp
@@ -30,7 +33,8 @@ add_executable(Sonafeed WIN32
     relay/OpenApiClient.cpp
     relay/RelayControl.cpp
     res/Sonafeed.rc)
-target_link_libraries(Sonafeed PRIVATE sonafeed_core sonafeed_framework ${SONAFEED_STATIC_LINK})
+target_link_libraries(Sonafeed PRIVATE sonafeed_core sonafeed_framework advapi32
+                      ${SONAFEED_STATIC_LINK})
 target_link_options(Sonafeed PRIVATE $<$<CONFIG:Release>:-s>)
 set_source_files_properties(res/Sonafeed.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/res/Sonafeed.ico;${CMAKE_SOURCE_DIR}/res/Sonafeed.exe.manifest;${CMAKE_SOURCE_DIR}/res/resource.h")

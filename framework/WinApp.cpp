@@ -31,8 +31,9 @@ static std::string ProgramNameWithoutExtension() {
     return name;
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     appName = ProgramNameWithoutExtension();
+    if (commandLine) theApp->m_lpCmdLine = commandLine;
     // The program's InitInstance runs the whole program modally; no message loop follows.
     theApp->InitInstance();
     return 0;

@@ -18,6 +18,8 @@ class CWinApp {
     void SetRegistryKey(const char*) {}
 
     CWnd* m_pMainWnd = nullptr;
+    // The command line after the program's name, as WinMain received it.
+    const char* m_lpCmdLine = "";
 };
 
 CWinApp* AfxGetApp();

@@ -1,0 +1,48 @@
+// Commands that later starts of the program hand over (see app/SingleInstance.h), and the
+// first start's own /live. Each does what the operator's click would.
+#include "app/SingleInstance.h"
+#include "ui/SonafeedDlg.h"
+
+void CSonafeedDlg::QueueCommand(AppCommand command) {
+    m_arrQueuedCommands.push_back(command);
+}
+
+void CSonafeedDlg::EndStartUp() {
+    m_bStartedUp = true;
+    // Posted, so that they run in the dialog's own loop once the window shows, in order.
+    for (AppCommand command : m_arrQueuedCommands)
+        ::PostMessageA(m_hWnd, WM_INSTANCE_COMMAND, static_cast<WPARAM>(command), 0);
+    m_arrQueuedCommands.clear();
+}
+
+LRESULT CSonafeedDlg::OnInstanceCommand(WPARAM wParam, LPARAM) {
+    if (wParam > static_cast<WPARAM>(AppCommand::kQuit)) return 0;
+    const auto command = static_cast<AppCommand>(wParam);
+    // Before start-up is done only a message box's loop can bring a command here.
+    if (m_bStartedUp)
+        RunCommand(command);
+    else
+        QueueCommand(command);
+    return 0;
+}
+
+void CSonafeedDlg::RunCommand(AppCommand command) {
+    switch (command) {
+    case AppCommand::kShow:
+        // Back from the tray, or from the taskbar.
+        ShowWindow(IsIconic() ? SW_RESTORE : SW_SHOW);
+        ::SetForegroundWindow(m_hWnd);
+        break;
+    case AppCommand::kLive:
+        if (!m_bLive) OnStartLive();
+        break;
+    case AppCommand::kStop:
+        if (m_bLive) OnStartLive();
+        break;
+    case AppCommand::kQuit:
+        OnClose();
+        break;
+    case AppCommand::kUnknown:
+        break;
+    }
+}
