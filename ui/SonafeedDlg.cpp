@@ -1,5 +1,6 @@
 #include "ui/SonafeedDlg.h"
 
+#include "app/SingleInstance.h"
 #include "framework/Exception.h"
 #include "framework/WinApp.h"
 #include "ui/AboutDlg.h"
@@ -42,6 +43,7 @@ ON_BN_CLICKED(IDC_MIN_TO_TRAY, OnMinToTray)
 ON_CBN_SELCHANGE(IDC_BITRATE_COMBO, OnBitrateSel)
 ON_BN_CLICKED(IDC_START_PULL, OnStartPull)
 ON_BN_CLICKED(IDC_AUTO_PULL, OnAutoPull)
+ON_MESSAGE(WM_INSTANCE_COMMAND, OnInstanceCommand)
 END_MESSAGE_MAP()
 
 // The program's directory, from its path cut to 256 bytes, without the trailing backslash.
@@ -56,7 +58,19 @@ static CString ProgramDirectory() {
 
 BOOL CSonafeedDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    MarkInstanceWindow(m_hWnd);
+    try {
+        StartUp();
+    } catch (const CException&) {
+        // A failed start-up relay query ends start-up too; the framework reports it.
+        EndStartUp();
+        throw;
+    }
+    EndStartUp();
+    return TRUE;
+}
 
+void CSonafeedDlg::StartUp() {
     if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
         char about[256] = {};
         ::LoadStringA(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, sizeof about);
@@ -86,7 +100,7 @@ BOOL CSonafeedDlg::OnInitDialog() {
 
     if (_access(m_strFfmpegPath, 0) != 0) {
         MessageBox(texts::kFfmpegMissing);
-        return TRUE;
+        return;
     }
     if (!LoadConfig()) RefreshDevices();
     m_comboBitrate.SetCurSel(m_nBitrateIndex);
@@ -94,7 +108,6 @@ BOOL CSonafeedDlg::OnInitDialog() {
     CheckDlgButton(IDC_AUTO_PULL, m_nAutoPull > 0 ? BST_CHECKED : BST_UNCHECKED);
     UpdateData(FALSE);
     RequestPullStateAtStartup();
-    return TRUE;
 }
 
 void CSonafeedDlg::OnSysCommand(UINT nID, LPARAM) {
@@ -141,6 +154,7 @@ void CSonafeedDlg::OnClose() {
         }
     }
     StopEncoder();
+    UnmarkInstanceWindow(m_hWnd);
     // The watchdog timer ends with the window; the settings are not saved here.
     CDialog::OnOK();
 }

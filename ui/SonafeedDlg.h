@@ -1,6 +1,7 @@
 // CSonafeedDlg: the main dialog. It owns all of the program's state; every operation of the
 // program is one of its member functions, called through the message map or by each other.
 #pragma once
+#include "app/CommandLine.h"
 #include "framework/Dialog.h"
 #include "framework/MessageMap.h"
 #include "framework/StdioFile.h"
@@ -8,6 +9,8 @@
 #include "res/resource.h"
 
 #include <shellapi.h>
+
+#include <vector>
 
 struct ConfigValues;
 
@@ -33,6 +36,9 @@ class CSonafeedDlg : public CDialog {
     CSonafeedDlg();
     ~CSonafeedDlg() override;
 
+    // Runs `command` as a later start's command once start-up is done (Commands.cpp).
+    void QueueCommand(AppCommand command);
+
   protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -50,6 +56,10 @@ class CSonafeedDlg : public CDialog {
     // Activity log (ActivityLog.cpp).
     void AddLog(CString message);
     void OnClearLog();
+
+    // Commands of later starts (Commands.cpp).
+    LRESULT OnInstanceCommand(WPARAM wParam, LPARAM lParam);
+    void RunCommand(AppCommand command);
 
     // Tray icon (Tray.cpp).
     void MinimizeToTray();
@@ -85,6 +95,9 @@ class CSonafeedDlg : public CDialog {
     DECLARE_MESSAGE_MAP()
 
   private:
+    void StartUp();
+    void EndStartUp();
+    void AppendToLogFile(const CString& path, const CString& line);
     ConfigValues ConfigFromMembers() const;
     void ApplyConfig(const ConfigValues& values);
     void CloseEncoderHandles();
@@ -112,4 +125,9 @@ class CSonafeedDlg : public CDialog {
     CString m_strAccessId;
     int m_nAutoPull = 0;
     bool m_bPulling = false;
+    // Commands wait here until start-up, the start-up relay query included, is done.
+    bool m_bStartedUp = false;
+    std::vector<AppCommand> m_arrQueuedCommands;
+    // A daily log file that cannot be written is reported once per run.
+    bool m_bLogFileReported = false;
 };

@@ -61,4 +61,13 @@ inline constexpr char kPullAdd[] = "add";
 inline constexpr char kPullDel[] = "del";
 inline constexpr char kPullPlay[] = "play";
 
+// One instance driven from the command line, and the daily log file.
+inline constexpr char kUnknownSwitchFormat[] = "不认识的命令行参数：%s\n\n"
+                                               "可用的参数：\n"
+                                               "/live    开始直播\n"
+                                               "/stop    停止直播\n"
+                                               "/quit    关闭正在运行的程序\n"
+                                               "不带参数：显示正在运行的程序窗口";
+inline constexpr char kLogFileFailed[] = "无法写入日志文件：";
+
 } // namespace texts

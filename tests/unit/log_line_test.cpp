@@ -38,3 +38,23 @@ TEST(LogLine, FormatsStampAndMessage) {
         EXPECT_EQ(FormatLogLine(c.local, c.message), c.expected);
     }
 }
+
+TEST(LogLine, DailyFileIsNamedByTheLinesOwnDate) {
+    const std::tm newYear = Time(2025, 1, 1, 0, 0, 0);
+    const std::tm lastSecond = Time(2024, 12, 31, 23, 59, 59);
+    const std::tm leapDay = Time(2024, 2, 29, 12, 0, 0);
+    const struct {
+        const std::tm* local;
+        std::string expected;
+    } cases[] = {
+        {&newYear, "log\\2025-01-01.txt"},
+        {&lastSecond, "log\\2024-12-31.txt"},
+        {&leapDay, "log\\2024-02-29.txt"},
+        {nullptr, "log\\0-00-00.txt"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LogFileName(c.local), c.expected);
+        // The file's date is the line's date.
+        if (c.local) EXPECT_EQ(FormatLogLine(c.local, "").substr(0, 10), c.expected.substr(4, 10));
+    }
+}
