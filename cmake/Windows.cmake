@@ -39,6 +39,11 @@ target_link_options(Sonafeed PRIVATE $<$<CONFIG:Release>:-s>)
 set_source_files_properties(res/Sonafeed.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/res/Sonafeed.ico;${CMAKE_SOURCE_DIR}/res/Sonafeed.exe.manifest;${CMAKE_SOURCE_DIR}/res/resource.h")
 
+# Windows XP SP3 must be able to load the exe: its subsystem version and what it imports.
+add_test(NAME exe_loads_on_xp
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/imports/xp_imports.py ${CMAKE_OBJDUMP}
+                 $<TARGET_FILE:Sonafeed>)
+
 # Wine session for the tests: a prefix, an Xvfb display and a persistent wineserver.
 add_executable(wine_keepalive WIN32 tests/wine/keepalive.cpp)
 target_link_libraries(wine_keepalive PRIVATE ${SONAFEED_STATIC_LINK})
