@@ -28,12 +28,19 @@ inline constexpr char kPullStopped[] = "停止拉流。。。";
 inline constexpr char kPullFailed[] = "拉流失败：";
 inline constexpr char kPullStopFailed[] = "停止拉流失败：";
 inline constexpr char kHttpError[] = "POST err ：";
+// Followed by the daily log file's path.
+inline constexpr char kLogFileFailed[] = "无法写入日志文件：";
 
 // Message boxes and the About box.
 inline constexpr char kBoxCaption[] = "Sonafeed";
 inline constexpr char kNoEncoder[] = "请把ffmpeg.exe 文件放到执行文件目录！！！";
 inline constexpr char kAboutItem[] = "关于 Sonafeed(&A)...";
 inline constexpr char kAboutCaption[] = "关于 电台推流客户端";
+// The box of a start with an unknown switch: the command line goes between the two parts.
+inline constexpr char kUnknownSwitch[] = "不认识的命令行参数：";
+inline constexpr char kSwitchList[] =
+    "\n\n可用的参数：\n/live    开始直播\n/stop    停止直播\n"
+    "/quit    关闭正在运行的程序\n不带参数：显示正在运行的程序窗口";
 
 // Files beside the program.
 inline constexpr char kConfig[] = "config.db";

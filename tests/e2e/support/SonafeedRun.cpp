@@ -198,15 +198,14 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     return ReadWholeFile(PathOf(name));
 }
 
-::testing::AssertionResult SonafeedRun::Start() {
-    if (IsRunning()) return ::testing::AssertionFailure() << "already running";
-    if (process_) CloseHandle(process_);
+::testing::AssertionResult SonafeedRun::Launch(const std::string& arguments,
+                                               PROCESS_INFORMATION& info) const {
     std::string exe = PathOf(kExeName);
     std::string command_line = "\"" + exe + "\"";
+    if (!arguments.empty()) command_line += " " + arguments;
     std::string environment = EnvironmentBlock(options_.environment);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
     // Suspended until it is in the job, so that its encoder children are in it too.
     if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                         environment.data(), dir_.c_str(), &startup, &info))
@@ -215,6 +214,16 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     AssignProcessToJobObject(TestJob(), info.hProcess);
     ResumeThread(info.hThread);
     CloseHandle(info.hThread);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult SonafeedRun::Start() {
+    if (IsRunning()) return ::testing::AssertionFailure() << "already running";
+    if (process_) CloseHandle(process_);
+    process_ = nullptr;
+    PROCESS_INFORMATION info = {};
+    ::testing::AssertionResult launched = Launch(options_.arguments, info);
+    if (!launched) return launched;
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
 
@@ -229,6 +238,26 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
         return ::testing::AssertionFailure()
                << "ended with exit code " << ExitCode() << " before showing a window";
     return ::testing::AssertionSuccess();
+}
+
+SonafeedRun::LaterStart SonafeedRun::StartAgain(const std::string& arguments) const {
+    PROCESS_INFORMATION info = {};
+    ::testing::AssertionResult launched = Launch(arguments, info);
+    if (!launched) ADD_FAILURE() << launched.message();
+    return LaterStart(launched ? info.hProcess : nullptr, info.dwProcessId);
+}
+
+SonafeedRun::LaterStart::~LaterStart() {
+    if (process_) CloseHandle(process_);
+}
+
+bool SonafeedRun::LaterStart::WaitForExit(DWORD timeout_ms) const {
+    return process_ && WaitForSingleObject(process_, timeout_ms) == WAIT_OBJECT_0;
+}
+
+DWORD SonafeedRun::LaterStart::ExitCode() const {
+    DWORD code = 0;
+    return process_ && GetExitCodeProcess(process_, &code) ? code : 0;
 }
 
 HWND SonafeedRun::Dialog() const {

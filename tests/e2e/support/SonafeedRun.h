@@ -35,6 +35,29 @@ class SonafeedRun {
         std::vector<std::pair<std::string, std::string>> environment;
         // Until the main dialog or a start-up message box shows.
         DWORD start_timeout_ms = 60000;
+        // The command line after the program's name, e.g. "/live".
+        std::string arguments;
+    };
+
+    // A later start of Sonafeed.exe from the run's directory, e.g. a second instance. The
+    // run's destructor ends it if it still runs.
+    class LaterStart {
+      public:
+        LaterStart(HANDLE process, DWORD pid) : process_(process), pid_(pid) {}
+        ~LaterStart();
+        LaterStart(const LaterStart&) = delete;
+        LaterStart& operator=(const LaterStart&) = delete;
+
+        // False when it could not be started.
+        explicit operator bool() const { return process_ != nullptr; }
+        DWORD Pid() const { return pid_; }
+        bool WaitForExit(DWORD timeout_ms = kPatience) const;
+        // STILL_ACTIVE while running.
+        DWORD ExitCode() const;
+
+      private:
+        HANDLE process_;
+        DWORD pid_;
     };
 
     SonafeedRun() : SonafeedRun(Options()) {}
@@ -55,6 +78,8 @@ class SonafeedRun {
     ::testing::AssertionResult Start();
     HANDLE Process() const { return process_; }
     DWORD Pid() const { return pid_; }
+    // Starts Sonafeed.exe once more from Dir() with `arguments`, without waiting for anything.
+    LaterStart StartAgain(const std::string& arguments) const;
 
     // The main dialog, shown or hidden; nullptr while it does not exist.
     HWND Dialog() const;
@@ -84,6 +109,9 @@ class SonafeedRun {
 
   private:
     std::vector<std::string> Runs(const std::string& prefix) const;
+    // Starts Sonafeed.exe from Dir() in the test job; false (and a message) on failure.
+    ::testing::AssertionResult Launch(const std::string& arguments,
+                                      PROCESS_INFORMATION& info) const;
 
     Options options_;
     std::string dir_;

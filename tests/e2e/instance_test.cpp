@@ -1,0 +1,148 @@
+// One instance per user: later starts of the program hand their switch to the running instance
+// and end; the first start's own /live waits for its start-up.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/support/ConfigDb.h"
+#include "tests/e2e/support/Expected.h"
+#include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/OperatorSteps.h"
+#include "tests/e2e/support/SonafeedControls.h"
+#include "tests/e2e/support/SonafeedRun.h"
+#include "tests/e2e/support/UiDriver.h"
+
+namespace {
+
+using namespace e2e;
+using namespace e2e::expected;
+
+constexpr char kAccepted[] = "{\"Code\":0,\"Flag\":100,\"Msg\":\"ok\"}";
+
+// Everything posted to the dialog before has been handled once a click on the tray box has
+// been: posted messages are handled in order. Two clicks leave the box as it was.
+::testing::AssertionResult HandledSoFar(HWND dialog) {
+    ::testing::AssertionResult first = Toggle(dialog, ids::kMinimizeToTray);
+    return first ? Toggle(dialog, ids::kMinimizeToTray) : first;
+}
+
+TEST(OneInstance, LaterStartsHandTheirSwitchToTheRunningInstanceAndEnd) {
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ConfigDb config;
+    config.tray = "1";
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, config.Bytes()));
+    ASSERT_TRUE(StartShown(run));
+    HWND dialog = run.Dialog();
+    const size_t requests = service.Requests().size();
+    ASSERT_EQ(requests, 1u); // the start-up query
+    ASSERT_EQ(run.ListingRuns().size(), 1u);
+    ui::PostSysCommand(dialog, SC_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(dialog); }));
+
+    const struct {
+        std::string arguments;
+        std::string caption;
+        std::vector<std::string> messages; // the whole log so far
+        size_t encoder_runs;
+    } steps[] = {
+        // Without a switch the window comes back from the tray.
+        {"", kStartLive, {}, 0},
+        {"/live", kStopLive, {kLive}, 1},
+        {"/LIVE", kStopLive, {kLive}, 1},
+        {"/stop", kStartLive, {kLive, kLiveClosed}, 1},
+        {"/stop", kStartLive, {kLive, kLiveClosed}, 1},
+        {"/live", kStopLive, {kLive, kLiveClosed, kLive}, 2},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE("\"" + step.arguments + "\"");
+        SonafeedRun::LaterStart later = run.StartAgain(step.arguments);
+        ASSERT_TRUE(later);
+        EXPECT_TRUE(later.WaitForExit());
+        EXPECT_EQ(later.ExitCode(), 0u);
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog); }));
+        EXPECT_FALSE(IsIconic(dialog));
+        ASSERT_TRUE(HandledSoFar(dialog));
+        EXPECT_EQ(ButtonText(run, ids::kStartLive), step.caption);
+        EXPECT_EQ(run.Messages(), step.messages);
+        // An encoder records its run just after it has started.
+        EXPECT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == step.encoder_runs; }));
+    }
+
+    // An unknown switch: one box that lists the switches, and nothing handed over.
+    SonafeedRun::LaterStart unknown = run.StartAgain("/live /now");
+    ASSERT_TRUE(unknown);
+    HWND box = ui::WaitForPopup(unknown.Pid(), kMainCaption);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(ui::Caption(box), kBoxCaption);
+    EXPECT_EQ(ui::MessageBoxText(box), std::string(kUnknownSwitch) + "/live /now" + kSwitchList);
+    EXPECT_EQ(ui::FindDialog(unknown.Pid(), kMainCaption), nullptr);
+    ui::PressOk(box);
+    EXPECT_TRUE(unknown.WaitForExit());
+    ASSERT_TRUE(HandledSoFar(dialog));
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kLive, kLiveClosed, kLive}));
+
+    // No later start listed devices or asked the service anything.
+    EXPECT_EQ(run.ListingRuns().size(), 1u);
+    EXPECT_EQ(service.Requests().size(), requests);
+
+    // /quit closes the running instance as its window's close button does: the encoder ends.
+    EXPECT_EQ(run.CountRunning(kEncoder), 1);
+    SonafeedRun::LaterStart quit = run.StartAgain("/quit");
+    ASSERT_TRUE(quit);
+    EXPECT_TRUE(quit.WaitForExit());
+    EXPECT_TRUE(run.WaitForExit());
+    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 0; }));
+
+    // With no instance running, /stop and /quit have nothing to act on and end at once.
+    for (const char* arguments : {"/stop", "/quit"}) {
+        SonafeedRun::LaterStart alone = run.StartAgain(arguments);
+        ASSERT_TRUE(alone);
+        EXPECT_TRUE(alone.WaitForExit()) << arguments;
+    }
+    EXPECT_EQ(run.ListingRuns().size(), 1u);
+}
+
+TEST(OneInstance, LiveGivenToTheFirstStartPressesStartOnceTheStartUpQueryIsAnswered) {
+    OpenApiStandIn service;
+    // The relay is on at the service, and the answer is slow: start-up is still going on when
+    // a second start comes.
+    constexpr DWORD kAnswerDelayMs = 5000;
+    HttpAnswer play;
+    play.body = kAccepted;
+    play.delay_ms = kAnswerDelayMs;
+    service.QueueAnswer(play);
+    service.SetDefaultAnswer(HttpAnswer{200, kAccepted});
+    SonafeedRun::Options options = WithOpenApi(service.Address());
+    options.arguments = "/live";
+    SonafeedRun run(options);
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, ConfigDb().Bytes()));
+
+    ::testing::AssertionResult started = ::testing::AssertionFailure();
+    std::thread starter([&] { started = run.Start(); });
+    EXPECT_TRUE(service.WaitForRequests(1));
+    // Handed over and ended while the first start waits for its answer, its window unseen.
+    SonafeedRun::LaterStart later = run.StartAgain("");
+    const DWORD handed = GetTickCount();
+    EXPECT_TRUE(later && later.WaitForExit());
+    EXPECT_LT(GetTickCount() - handed, kAnswerDelayMs);
+    starter.join();
+    ASSERT_TRUE(started);
+
+    // The answer set the relay state; then the press stopped the relay and went live.
+    ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return ButtonText(run, ids::kStartLive) == kStopLive; }));
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kPulling, kPullStopped, kLive}));
+    std::vector<std::string> types;
+    for (const HttpRequest& request : service.Requests())
+        types.push_back(TypeOf(request.body));
+    EXPECT_EQ(types, (std::vector<std::string>{"play", "del"}));
+    EXPECT_TRUE(IsWindowVisible(run.Dialog()));
+    EXPECT_TRUE(run.Close());
+}
+
+} // namespace
