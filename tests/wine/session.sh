@@ -6,7 +6,11 @@
 set -euo pipefail
 action=$1 build=$2
 run="$build/wine-run"
-export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+# The tree's own architecture, before the server starts: a server creates a missing prefix
+# with the architecture it was started with.
+set -a
+. "$build/wine-env"
+set +a
 
 stop() {
     wineserver -k 2>/dev/null || true
