@@ -8,7 +8,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/winarch.sh"
-bash "$root/scripts/setup.sh"
+bash "$root/scripts/setup.sh" --build
 parts=("$@")
 [ ${#parts[@]} -gt 0 ] || parts=(native windows)
 
@@ -20,7 +20,9 @@ for part in "${parts[@]}"; do
         cmake --build "$root/build/native" -j"$(nproc)"
         ;;
     windows)
+        # Where no Wine runs at all, the shipped 32-bit tree is built all the same.
         arch=$(winarch)
+        [ "$arch" = none ] && arch=win32
         other=win32
         [ "$arch" = win32 ] && other=win64
         build=$(winbuild "$arch")

@@ -15,6 +15,7 @@ case ${1:-} in
 *) echo "usage: run.sh [--update-screenshot]" >&2; exit 2 ;;
 esac
 
+bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" windows
 arch=$(winarch)
 build=$(winbuild "$arch")
