@@ -41,8 +41,7 @@ TEST(OneInstance, LaterStartsHandTheirSwitchToTheRunningInstanceAndEnd) {
     const size_t requests = service.Requests().size();
     ASSERT_EQ(requests, 1u); // the start-up query
     ASSERT_EQ(run.ListingRuns().size(), 1u);
-    ui::PostSysCommand(dialog, SC_MINIMIZE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(dialog); }));
+    ASSERT_TRUE(HideToTray(dialog));
 
     const struct {
         std::string arguments;

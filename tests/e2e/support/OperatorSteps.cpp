@@ -42,6 +42,18 @@ bool WaitForMessages(const SonafeedRun& run, size_t count, DWORD timeout_ms) {
     return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult HideToTray(HWND dialog) {
+    if (WaitUntil([&] {
+            if (IsWindowVisible(dialog)) {
+                ui::PostSysCommand(dialog, SC_MINIMIZE);
+                return false;
+            }
+            return ui::Settled(dialog) && ui::Settled(dialog) && !IsWindowVisible(dialog);
+        }))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the window does not stay hidden";
+}
+
 ::testing::AssertionResult GoLive(const SonafeedRun& run, std::optional<size_t> runs) {
     const size_t expected_runs = runs ? *runs : run.PublishRuns().size() + 1;
     if (!ui::Click(run.Dialog(), ids::kStartLive))

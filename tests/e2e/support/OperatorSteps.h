@@ -30,6 +30,11 @@ bool WaitForMessages(const SonafeedRun& run, size_t count, DWORD timeout_ms = kP
 // after the click, which ticks it and then calls the dialog's handler, has been handled whole.
 ::testing::AssertionResult Toggle(HWND dialog, int id);
 
+// Minimises with the tray box ticked and waits until the window is hidden for good. Under Wine
+// without a window manager, X events of the window's showing that the program reads only after
+// the hide can show it again: the command is repeated until it stays hidden.
+::testing::AssertionResult HideToTray(HWND dialog);
+
 // Clicks 开始直播 and waits until the caption says live and `runs` encoder runs are recorded
 // (by default one more than before the click).
 ::testing::AssertionResult GoLive(const SonafeedRun& run,
