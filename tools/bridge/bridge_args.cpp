@@ -151,7 +151,7 @@ Rewrite RewriteForRealEncoder(const std::wstring& line) {
             has_input = true;
             i += 3;
         } else {
-            out.push_back(in[i] == L"libfdk_aac" ? L"aac" : in[i]);
+            out.push_back(in[i]);
         }
     }
     if (!has_input) return {L"", L"encoder bridge: no DirectShow audio input to replace\r\n"};
