@@ -42,7 +42,8 @@ LOG_ENCODER_SAYS = "编码器："
 LOG_FALLBACK = "编码器没有libfdk_aac，改用内置aac编码器！"
 LOG_STALLED = "编码器已停止发送数据，系统自动重启进程！"
 NO_LIBFDK_AAC = "Unknown encoder 'libfdk_aac'"
-# The outages: the RTMP server frozen (the network stalls), then gone for a while.
+# The outages: the network to the RTMP server stalls (link.py frozen), then the server is gone
+# for a while.
 STALL_SECONDS = 45
 SERVER_DOWN_SECONDS = 20
 RELAY_TONE_HZ = 1000
@@ -244,6 +245,21 @@ class StandIn:
         return [r for r in self.status()["requests"] if r.get("type") == kind]
 
 
+class Link:
+    """link.py between the encoder and the RTMP server, for the network's stall."""
+
+    def __init__(self, processes, log, target_port):
+        self.process = processes.start(
+            [sys.executable, str(HERE / "link.py"), "--target", str(target_port)], log,
+            stdout=subprocess.PIPE)
+        ready, _, _ = select.select([self.process.stdout], [], [], 15)
+        line = self.process.stdout.readline().decode() if ready else ""
+        match = re.search(r"listening on (127\.0\.0\.1:\d+)", line)
+        if not match:
+            raise Abort(f"the link to the RTMP server did not start: {tail(log)}")
+        self.address = match.group(1)
+
+
 class Sonafeed:
     """Sonafeed.exe in a fresh directory with the bridge as its ffmpeg.exe, driven by uidrive."""
 
@@ -376,19 +392,26 @@ class Broadcast:
         port = DEFAULT_RTMP_PORT if port_free(DEFAULT_RTMP_PORT) else free_port()
         # Another broadcast on this machine holds the usual port: the addresses name ours.
         self.server = "127.0.0.1" if port == DEFAULT_RTMP_PORT else f"127.0.0.1:{port}"
-        self.publish_url = f"rtmp://{self.server}/live/radio"
+        # With the outages the encoder reaches the server through a link that can stall.
+        self.link = Link(self.processes, self.out / "link.log", port) if self.args.outages \
+            else None
+        self.publish_url = f"rtmp://{self.link.address if self.link else self.server}/live/radio"
         self.pull_url = f"rtmp://{self.server}/src/tone2"
         self.nginx = Nginx(self.processes, self.root, port)
         self.nginx.wait_ready(self.deadline)
-        self.processes.start(
-            ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "warning", "-re", "-f", "lavfi",
-             "-i", f"sine=frequency={RELAY_TONE_HZ}:sample_rate=44100", "-c:a", "aac", "-b:a",
-             "64k", "-f", "flv", self.pull_url], self.out / "source.log")
+        self.start_source()
         self.standin = StandIn(self.processes, self.out / "standin.log", f"127.0.0.1:{port}")
         config = [self.args.device, self.publish_url, 0, BITRATES.index(self.args.bitrate),
                   self.pull_url, "broadcast-key", "broadcast-id", 0]
         self.sonafeed = Sonafeed(self.args, self.processes, self.root / "work", config,
                                  self.root.name)
+
+    def start_source(self):
+        """The relay's source, publishing to the server until the server goes."""
+        self.processes.start(
+            ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "warning", "-re", "-f", "lavfi",
+             "-i", f"sine=frequency={RELAY_TONE_HZ}:sample_rate=44100", "-c:a", "aac", "-b:a",
+             "64k", "-f", "flv", self.pull_url], self.out / "source.log")
 
     def wait_for_source(self):
         def live():
@@ -504,11 +527,11 @@ class Broadcast:
         self.expect_device_tone(recording, "the device's tone is back on the server")
 
     def network_stall(self):
-        """Freezes the server: the encoder's writes block once the connection's buffers are
-        full, its status file stops growing and Sonafeed restarts it; the restarted encoder
-        waits for the server's answer until the server runs again."""
+        """Freezes the link to the server: the encoder's writes block once the link's small
+        buffers are full, its status file stops growing and Sonafeed restarts it; the restarted
+        encoder waits for the server's answer until the link runs again."""
         before = self.nginx.recordings()
-        self.nginx.process.send_signal(signal.SIGSTOP)
+        self.link.process.send_signal(signal.SIGSTOP)
         frozen = time.monotonic()
         stalled = None
         try:
@@ -517,14 +540,14 @@ class Broadcast:
                     stalled = time.monotonic()
                 time.sleep(0.5)
         finally:
-            self.nginx.process.send_signal(signal.SIGCONT)
+            self.link.process.send_signal(signal.SIGCONT)
         resumed = time.monotonic()
-        self.fact("server frozen to stall logged",
+        self.fact("network stalled to stall logged",
                   f"{stalled - frozen:.2f} s" if stalled else f"not within {STALL_SECONDS} s")
-        self.check(f"the stall is logged while the server is frozen ({STALL_SECONDS} s)", stalled)
+        self.check(f"the stall is logged while the network stalls ({STALL_SECONDS} s)", stalled)
         recording, back = self.nginx.wait_for_new_recording(
-            self.deadline, before, 60, "the stream's return after the server ran again")
-        self.fact("server runs again to audio", f"{back - resumed:.2f} s")
+            self.deadline, before, 60, "the stream's return after the network")
+        self.fact("network back to audio", f"{back - resumed:.2f} s")
         self.expect_device_tone(recording, "the device's tone is back after the stall")
 
     def server_restart(self):
@@ -545,6 +568,9 @@ class Broadcast:
             self.deadline, before, 90, "the stream's return after the server's restart")
         self.fact("server back to audio", f"{back - returned:.2f} s")
         self.expect_device_tone(recording, "the device's tone is back after the server's restart")
+        # The relay's source went with the server.
+        self.start_source()
+        self.wait_for_source()
 
     def expect_device_tone(self, recording, what):
         self.deadline.wait_until(lambda: self.nginx.recorded_ms(recording) >= 2500, 15,
