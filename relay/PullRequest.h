@@ -18,8 +18,11 @@ bool IsPullAccepted(const std::string& answer);
 // The answer contains "Flag":105 (a relay is already active).
 bool HoldsRelayActiveFlag(const std::string& answer);
 
-// texts::kPostErrorFormat with the HTTP status.
+// "POST err ：<status>", the refusal text for an HTTP status other than 200.
 std::string FormatPostError(int status);
+
+// The service's open API host, reached on port 80.
+inline constexpr char kOpenApiHost[] = "openapi.kelvo.net";
 
 struct OpenApiEndpoint {
     std::string host;
@@ -27,5 +30,5 @@ struct OpenApiEndpoint {
 };
 
 // `value` of texts::kOpenApiEnvironment: "host" or "host:port" (port 1..65535, digits only);
-// nullptr, empty or anything else gives texts::kOpenApiHost on port 80.
+// nullptr, empty or anything else gives kOpenApiHost on port 80.
 OpenApiEndpoint ParseOpenApiEndpoint(const char* value);
