@@ -1,6 +1,6 @@
 // The encoder child: started hidden with its console output in the status file, which the
 // watchdog reads back for the encoder's last words and to see that it still makes progress.
-#include "devices/DeviceListing.h"
+#include "framework/CodePage.h"
 #include "framework/Handle.h"
 #include "live/EncoderCommand.h"
 #include "live/EncoderStatus.h"
