@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> expected = {
         "-f", "dshow", "-i", "audio=" + device, "-y", "-c:a", "libfdk_aac", "-b:a", bitrate + "k",
         "-f", "flv",   url};
-    const std::vector<std::string> args = SplitCommandLine(BuildEncoderArgs(device, bitrate, url));
+    const std::vector<std::string> args =
+        SplitCommandLine(BuildEncoderArgs(device, bitrate, url, kLibfdkAac));
     Require(args.size() == expected.size(), "the argument count is fixed");
     Require(args[3] == expected[3], "the device name is one argument, unchanged");
     Require(args.back() == url, "the address is one argument, unchanged");

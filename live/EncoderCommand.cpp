@@ -34,10 +34,12 @@ void AppendQuotedBody(std::string& out, const std::string& text) {
 } // namespace
 
 std::string BuildEncoderArgs(const std::string& device, const std::string& bitrate,
-                             const std::string& publishUrl) {
+                             const std::string& publishUrl, const char* aacEncoder) {
     std::string args = " -f dshow -i audio=\"";
     AppendQuotedBody(args, device);
-    args += "\" -y -c:a libfdk_aac -b:a ";
+    args += "\" -y -c:a ";
+    args += aacEncoder;
+    args += " -b:a ";
     args += bitrate;
     args += "k -f flv ";
     // Blanks were removed from the address beforehand; only a tab or a quote can still split it.

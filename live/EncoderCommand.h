@@ -3,8 +3,13 @@
 
 #include <string>
 
-// " -f dshow -i audio="<device>" -y -c:a libfdk_aac -b:a <bitrate>k -f flv <publishUrl> ", with
+// The AAC encoder asked for, and the one that every build of the encoder has built in, for a
+// build without it.
+inline constexpr char kLibfdkAac[] = "libfdk_aac";
+inline constexpr char kBuiltInAac[] = "aac";
+
+// " -f dshow -i audio="<device>" -y -c:a <aacEncoder> -b:a <bitrate>k -f flv <publishUrl> ", with
 // the device name and the address escaped so that each stays exactly one argument under the
 // Windows command-line rules. Unbounded in length.
 std::string BuildEncoderArgs(const std::string& device, const std::string& bitrate,
-                             const std::string& publishUrl);
+                             const std::string& publishUrl, const char* aacEncoder);

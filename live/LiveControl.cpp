@@ -51,7 +51,13 @@ void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
         if (result == WAIT_TIMEOUT) {
             if (m_nRestartCount != 0) AddLog(texts::kLive);
             m_nRestartCount = 0;
+            if (EncoderStalled()) {
+                AddLog(texts::kEncoderStalled);
+                // The next tick finds it exited and restarts it on the usual schedule.
+                ::TerminateProcess(m_pi.hProcess, 0);
+            }
         } else if (result == WAIT_OBJECT_0) {
+            ReportEncoderExit();
             RestartEncoderOnSchedule();
         } else if (result == WAIT_FAILED) {
             AddLog(texts::kCallProcessFailed);

@@ -5,3 +5,13 @@ bool IsRestartTick(int deadTicks) {
     if (deadTicks % 32 == 0) return true;
     return deadTicks <= 16 && (deadTicks & (deadTicks - 1)) == 0;
 }
+
+bool StallWatch::Stalled(unsigned long long size) {
+    if (!m_bHasSize || size != m_nSize) {
+        m_bHasSize = true;
+        m_nSize = size;
+        m_nQuietTicks = 0;
+        return false;
+    }
+    return ++m_nQuietTicks == kStallTicks;
+}

@@ -6,6 +6,7 @@
 #include "framework/MessageMap.h"
 #include "framework/StdioFile.h"
 #include "framework/StringArray.h"
+#include "live/Watchdog.h"
 #include "res/resource.h"
 
 #include <shellapi.h>
@@ -104,6 +105,8 @@ class CSonafeedDlg : public CDialog {
     void ApplyConfig(const ConfigValues& values);
     void CloseEncoderHandles();
     void RestartEncoderOnSchedule();
+    void ReportEncoderExit();
+    bool EncoderStalled();
     void EndLive();
 
     HICON m_hIcon;
@@ -117,6 +120,11 @@ class CSonafeedDlg : public CDialog {
     bool m_bLive = false;
     CString m_strDevice;
     int m_nRestartCount = 0;
+    // The encoder writes into the status file, and its exit has not been reported yet.
+    bool m_bStatusWatched = false;
+    StallWatch m_stallWatch;
+    // The encoder said it has no libfdk_aac: every later start asks for its built-in one.
+    bool m_bBuiltInAac = false;
     NotifyIconRecord m_nid{};
     int m_nMinToTray = 0;
     CString m_strPublishUrl;

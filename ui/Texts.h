@@ -42,6 +42,12 @@ inline constexpr char kDeviceFileCreateFailed[] = "创建设备列表文件失�
 inline constexpr char kDeviceFileOpenFailed[] = "ParseDeviceLIst 打开文件失败！";
 inline constexpr char kDeviceSearchRestart[] = "重新查找开始符号";
 
+// Activity log lines about the encoder's own output and its health.
+// Followed by the encoder's last line of output after it exited.
+inline constexpr char kEncoderSays[] = "编码器：";
+inline constexpr char kBuiltInAacFallback[] = "编码器没有libfdk_aac，改用内置aac编码器！";
+inline constexpr char kEncoderStalled[] = "编码器已停止发送数据，系统自动重启进程！";
+
 // Files and the encoder's listing mode.
 inline constexpr char kConfigFile[] = "config.db";
 inline constexpr char kConfigTempFile[] = "config.db.tmp";

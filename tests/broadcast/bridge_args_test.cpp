@@ -25,20 +25,23 @@ std::wstring WithTones(std::wstring text) {
     return text;
 }
 
-TEST(BridgeRewrite, SwapsCaptureAndCodecKeepingEverythingElse) {
+TEST(BridgeRewrite, SwapsTheCaptureInputKeepingEverythingElse) {
     const RewriteCase cases[] = {
         // Exactly as Sonafeed writes it: leading and trailing blank, no program name.
         {L" -f dshow -i audio=\"Test Tone 440 Hz\" -y -c:a libfdk_aac -b:a 48k -f flv "
          L"rtmp://127.0.0.1/live/radio ",
-         L" -re -f lavfi -i {440} -y -c:a aac -b:a 48k -f flv rtmp://127.0.0.1/live/radio "},
+         L" -re -f lavfi -i {440} -send_buffer_size 16384 -y -c:a libfdk_aac -b:a 48k -f flv "
+         L"rtmp://127.0.0.1/live/radio "},
         {L" -f dshow -i audio=\"测试音 880Hz\" -y -c:a libfdk_aac -b:a 128k -f flv rtmp://h/a/s ",
-         L" -re -f lavfi -i {880} -y -c:a aac -b:a 128k -f flv rtmp://h/a/s "},
+         L" -re -f lavfi -i {880} -send_buffer_size 16384 -y -c:a libfdk_aac -b:a 128k -f flv "
+         L"rtmp://h/a/s "},
         // An address with a tab comes quoted and must stay one argument.
-        {L" -f dshow -i audio=\"Test Tone 440 Hz\" -c:a libfdk_aac -f flv \"rtmp://h/a/s\tx\" ",
-         L" -re -f lavfi -i {440} -c:a aac -f flv \"rtmp://h/a/s\tx\" "},
+        {L" -f dshow -i audio=\"Test Tone 440 Hz\" -c:a aac -f flv \"rtmp://h/a/s\tx\" ",
+         L" -re -f lavfi -i {440} -send_buffer_size 16384 -c:a aac -f flv \"rtmp://h/a/s\tx\" "},
         // Started by hand: the program name is kept as written, quotes and all.
         {L"\"C:\\Program Files\\ffmpeg.exe\" -f dshow -i \"audio=Test Tone 440 Hz\" -f flv o",
-         L"\"C:\\Program Files\\ffmpeg.exe\" -re -f lavfi -i {440} -f flv o"},
+         L"\"C:\\Program Files\\ffmpeg.exe\" -re -f lavfi -i {440} -send_buffer_size 16384 -f flv "
+         L"o"},
     };
     for (const RewriteCase& c : cases) {
         bridge::Rewrite rewrite = RewriteForRealEncoder(c.in);

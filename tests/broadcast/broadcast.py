@@ -3,9 +3,10 @@
 
 Starts nginx with its RTMP module on 127.0.0.1, a second tone source for the relay, and the open
 API stand-in; runs Sonafeed.exe in a fresh directory with the encoder bridge as its ffmpeg.exe
-and drives it from outside with uidrive.exe: start the broadcast, read it back, kill the encoder
-and wait for the watchdog to bring it back, stop with auto-pull ticked so that the relay takes
-over, stop the relay, take a screenshot. Prints a report; exits 1 when a check fails. Builds
+and drives it from outside with uidrive.exe: start the broadcast (the real encoder refuses
+libfdk_aac and Sonafeed falls back to the built-in aac), read it back, kill the encoder and wait
+for the watchdog to bring it back, with --outages also freeze the RTMP server and then restart
+it, stop with auto-pull ticked so that the relay takes over, stop the relay, take a screenshot. Prints a report; exits 1 when a check fails. Builds
 nothing: the caller passes the built programs. With --interactive it only sets everything up and
 starts Sonafeed.exe for a person to use, until it is closed."""
 
@@ -37,6 +38,14 @@ TEXT_START_LIVE, TEXT_STOP_LIVE = "开始直播", "停止直播"
 TEXT_START_PULL, TEXT_STOP_PULL = "开始拉流", "停止拉流"
 LOG_LIVE, LOG_RESTART = "直播中。。。", "直播进程被关闭，系统自动重启进程！"
 LOG_PULLING, LOG_PULL_STOPPED = "拉流中。。。", "停止拉流。。。"
+LOG_ENCODER_SAYS = "编码器："
+LOG_FALLBACK = "编码器没有libfdk_aac，改用内置aac编码器！"
+LOG_STALLED = "编码器已停止发送数据，系统自动重启进程！"
+NO_LIBFDK_AAC = "Unknown encoder 'libfdk_aac'"
+# The outages: the network to the RTMP server stalls (link.py frozen), then the server is gone
+# for a while.
+STALL_SECONDS = 45
+SERVER_DOWN_SECONDS = 20
 RELAY_TONE_HZ = 1000
 BITRATE_TOLERANCE = 0.25
 TONE_TOLERANCE = 0.03
@@ -184,9 +193,18 @@ rtmp {{
     }}
 }}
 """)
-        self.process = processes.start(
-            ["nginx", "-p", str(root), "-c", str(conf), "-e", str(root / "nginx-error.log")],
-            root / "nginx.out")
+        self.processes = processes
+        self.start()
+
+    def start(self):
+        self.process = self.processes.start(
+            ["nginx", "-p", str(self.root), "-c", str(self.root / "nginx.conf"), "-e",
+             str(self.root / "nginx-error.log")], self.root / "nginx.out")
+
+    def kill(self):
+        """Gone at once, as a crashed server: its connections are reset."""
+        self.process.kill()
+        self.process.wait()
 
     def wait_ready(self, deadline):
         def ready():
@@ -236,6 +254,21 @@ class StandIn:
 
     def requests_of(self, kind):
         return [r for r in self.status()["requests"] if r.get("type") == kind]
+
+
+class Link:
+    """link.py between the encoder and the RTMP server, for the network's stall."""
+
+    def __init__(self, processes, log, target_port):
+        self.process = processes.start(
+            [sys.executable, str(HERE / "link.py"), "--target", str(target_port)], log,
+            stdout=subprocess.PIPE)
+        ready, _, _ = select.select([self.process.stdout], [], [], 15)
+        line = self.process.stdout.readline().decode() if ready else ""
+        match = re.search(r"listening on (127\.0\.0\.1:\d+)", line)
+        if not match:
+            raise Abort(f"the link to the RTMP server did not start: {tail(log)}")
+        self.address = match.group(1)
 
 
 class Sonafeed:
@@ -316,6 +349,9 @@ def parse_args():
     parser.add_argument("--out", type=Path, default=Path("broadcast-out"),
                         help="directory for the report, the screenshot and the logs")
     parser.add_argument("--measure-seconds", type=float, default=5)
+    parser.add_argument("--outages", action="store_true",
+                        help=f"also freeze the RTMP server for {STALL_SECONDS} s (SIGSTOP) and "
+                             f"restart it after {SERVER_DOWN_SECONDS} s down")
     parser.add_argument("--deadline", type=float, default=150,
                         help="seconds after which the script gives up and cleans up")
     parser.add_argument("--interactive", action="store_true",
@@ -370,19 +406,26 @@ class Broadcast:
         port = DEFAULT_RTMP_PORT if port_free(DEFAULT_RTMP_PORT) else free_port()
         # Another broadcast on this machine holds the usual port: the addresses name ours.
         self.server = "127.0.0.1" if port == DEFAULT_RTMP_PORT else f"127.0.0.1:{port}"
-        self.publish_url = f"rtmp://{self.server}/live/radio"
+        # With the outages the encoder reaches the server through a link that can stall.
+        self.link = Link(self.processes, self.out / "link.log", port) if self.args.outages \
+            else None
+        self.publish_url = f"rtmp://{self.link.address if self.link else self.server}/live/radio"
         self.pull_url = f"rtmp://{self.server}/src/tone2"
         self.nginx = Nginx(self.processes, self.root, port)
         self.nginx.wait_ready(self.deadline)
-        self.processes.start(
-            ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "warning", "-re", "-f", "lavfi",
-             "-i", f"sine=frequency={RELAY_TONE_HZ}:sample_rate=44100", "-c:a", "aac", "-b:a",
-             "64k", "-f", "flv", self.pull_url], self.out / "source.log")
+        self.start_source()
         self.standin = StandIn(self.processes, self.out / "standin.log", f"127.0.0.1:{port}")
         config = [self.args.device, self.publish_url, 0, BITRATES.index(self.args.bitrate),
                   self.pull_url, "broadcast-key", "broadcast-id", 0]
         self.sonafeed = Sonafeed(self.args, self.processes, self.root / "work", config,
                                  self.root.name)
+
+    def start_source(self):
+        """The relay's source, publishing to the server until the server goes."""
+        self.processes.start(
+            ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "warning", "-re", "-f", "lavfi",
+             "-i", f"sine=frequency={RELAY_TONE_HZ}:sample_rate=44100", "-c:a", "aac", "-b:a",
+             "64k", "-f", "flv", self.pull_url], self.out / "source.log")
 
     def wait_for_source(self):
         def live():
@@ -411,6 +454,9 @@ class Broadcast:
         self.start_up()
         self.broadcast()
         self.kill_encoder()
+        if self.args.outages:
+            self.network_stall()
+            self.server_restart()
         self.relay_takes_over()
         self.stop_relay()
         self.screenshot()
@@ -444,9 +490,14 @@ class Broadcast:
             self.fact("stream received", "no")
             raise
         self.fact("stream received", "yes")
-        self.fact("click to first audio", f"{first - clicked:.2f} s")
+        self.fact("click to first audio (fallback)", f"{first - clicked:.2f} s")
         self.check("button reads 停止直播", self.sonafeed.text(START_LIVE) == TEXT_STOP_LIVE)
-        self.check("log says 直播中。。。", LOG_LIVE in self.sonafeed.log())
+        log = self.sonafeed.log()  # newest first
+        self.check("log says 直播中。。。", LOG_LIVE in log)
+        refused = LOG_ENCODER_SAYS + NO_LIBFDK_AAC
+        self.check("the encoder's refusal of libfdk_aac is logged, then the fallback to aac",
+                   refused in log and LOG_FALLBACK in log
+                   and log.index(LOG_FALLBACK) < log.index(refused))
 
         # Enough audio for the encoder to settle (1 s) and then be measured.
         span_ms = (self.args.measure_seconds + 1) * 1000
@@ -487,11 +538,59 @@ class Broadcast:
         self.check("watchdog logs the restart, then 直播中。。。",
                    self.deadline.wait_until(restarted_and_live, 15, "the restart's log lines",
                                             interval=0.5))
+        self.expect_device_tone(recording, "the device's tone is back on the server")
+
+    def network_stall(self):
+        """Freezes the link to the server: the encoder's writes block once the link's small
+        buffers are full, its status file stops growing and Sonafeed restarts it; the restarted
+        encoder waits for the server's answer until the link runs again."""
+        before = self.nginx.recordings()
+        self.link.process.send_signal(signal.SIGSTOP)
+        frozen = time.monotonic()
+        stalled = None
+        try:
+            while time.monotonic() - frozen < STALL_SECONDS:
+                if stalled is None and LOG_STALLED in self.sonafeed.log():
+                    stalled = time.monotonic()
+                time.sleep(0.5)
+        finally:
+            self.link.process.send_signal(signal.SIGCONT)
+        resumed = time.monotonic()
+        self.fact("network stalled to stall logged",
+                  f"{stalled - frozen:.2f} s" if stalled else f"not within {STALL_SECONDS} s")
+        self.check(f"the stall is logged while the network stalls ({STALL_SECONDS} s)", stalled)
+        recording, back = self.nginx.wait_for_new_recording(
+            self.deadline, before, 60, "the stream's return after the network")
+        self.fact("network back to audio", f"{back - resumed:.2f} s")
+        self.expect_device_tone(recording, "the device's tone is back after the stall")
+
+    def server_restart(self):
+        """Kills the server and starts it again later: the encoder fails, and Sonafeed restarts
+        it on its schedule until the server answers again."""
+        self.nginx.kill()
+        killed = time.monotonic()
+        self.deadline.wait_until(lambda: time.monotonic() - killed >= SERVER_DOWN_SECONDS,
+                                 SERVER_DOWN_SECONDS + 5, "the server's time down", interval=0.5)
+        said = [line for line in self.sonafeed.log() if line.startswith(LOG_ENCODER_SAYS)]
+        self.fact("encoder's last line, server down",
+                  said[0][len(LOG_ENCODER_SAYS):] if said else "none")
+        before = self.nginx.recordings()
+        self.nginx.start()
+        self.nginx.wait_ready(self.deadline)
+        returned = time.monotonic()
+        recording, back = self.nginx.wait_for_new_recording(
+            self.deadline, before, 90, "the stream's return after the server's restart")
+        self.fact("server back to audio", f"{back - returned:.2f} s")
+        self.expect_device_tone(recording, "the device's tone is back after the server's restart")
+        # The relay's source went with the server.
+        self.start_source()
+        self.wait_for_source()
+
+    def expect_device_tone(self, recording, what):
         self.deadline.wait_until(lambda: self.nginx.recorded_ms(recording) >= 2500, 15,
-                                 "audio after the return")
+                                 f"audio in {recording.name}")
         tone = media.tone_hz(media.decode_samples(recording, 1, skip_seconds=1))
-        self.check("the device's tone is back on the server",
-                   tone and abs(tone - self.device_hz) <= self.device_hz * TONE_TOLERANCE,
+        self.check(what, tone and abs(tone - self.device_hz) <= self.device_hz * TONE_TOLERANCE,
                    f"{tone:.0f} Hz" if tone else "no tone")
 
     def relay_takes_over(self):
@@ -551,7 +650,7 @@ class Broadcast:
             parts.append("Sonafeed's log:\n  " + "\n  ".join(self.sonafeed.log()))
         parts.append("open API stand-in:\n" + tail(self.out / "standin.log"))
         parts.append("nginx:\n" + tail(self.root / "nginx-error.log"))
-        # Each encoder writes from the start of the file over what the one before left.
+        # The last encoder's output: each start empties the file.
         status = self.args.wine_run.parent / "wineprefix/drive_c/NetStatus.txt"
         parts.append("NetStatus.txt, first lines:\n" + head(status, 8))
         return "\n".join(parts)

@@ -3,13 +3,21 @@
 //   listing=<file>        listing mode writes that file's bytes to stdout unchanged
 //   listing_delay_ms=N    listing mode waits N ms before writing
 //   listing_hang=1        listing mode never exits after writing
-//   exit_after_ms=N       publishing mode exits with code 1 after N ms (default: never)
+//   exit_after_ms=N       publishing mode exits with code 1 after N ms (default: never),
+//                         printing its exit line last
+//   exit_line=TEXT        that exit line, bytes as given (default "ffmpeg double: exiting")
+//   no_libfdk_aac=1       a publishing run asked for libfdk_aac says it knows no such encoder
+//                         and exits at once, as an encoder built without it does
+//   silent=1              publishing mode prints no progress lines; read again before each
+//                         line, so a test can silence a running double
+// Publishing mode prints a progress line ending in CR every 500 ms, as the real tool does.
 // Every run records its exact command line and module path as runs\<n>.cmdline and .module
 // (listing runs as runs\list-<n>.*), so a test can check what it was given.
 // Built without -fexec-charset: the built-in listing must stay UTF-8, as the real tool prints.
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -135,6 +143,44 @@ int RunListing(const std::string& dir, const std::map<std::string, std::string>&
     return 1;
 }
 
+constexpr unsigned kProgressPeriodMs = 500;
+
+// A progress line as the real tool prints it, over and over on one console line.
+std::string ProgressLine(unsigned count) {
+    const unsigned seconds = count * kProgressPeriodMs / 1000;
+    char line[128];
+    std::snprintf(line, sizeof line,
+                  "size=%8ukB time=00:%02u:%02u.%02u bitrate=  48.0kbits/s speed=   1x    \r",
+                  count * 3, seconds / 60 % 60, seconds % 60, count * kProgressPeriodMs / 10 % 100);
+    return line;
+}
+
+int Publish(const std::string& dir, std::map<std::string, std::string> keys) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (Number(keys, "no_libfdk_aac", 0) != 0 &&
+        std::string(GetCommandLineA()).find("-c:a libfdk_aac") != std::string::npos) {
+        WriteAll(err, "Unknown encoder 'libfdk_aac'\r\n");
+        return 1;
+    }
+    const DWORD exit_after = Number(keys, "exit_after_ms", INFINITE);
+    const DWORD start = GetTickCount();
+    for (unsigned count = 1;; ++count) {
+        const DWORD elapsed = GetTickCount() - start;
+        const DWORD next = count * kProgressPeriodMs;
+        if (exit_after != INFINITE && exit_after <= next) {
+            if (exit_after > elapsed) Sleep(exit_after - elapsed);
+            break;
+        }
+        if (next > elapsed) Sleep(next - elapsed);
+        keys = ReadControl(dir);
+        if (Number(keys, "silent", 0) == 0) WriteAll(err, ProgressLine(count));
+    }
+    auto line = keys.find("exit_line");
+    WriteAll(err,
+             (line == keys.end() ? std::string("ffmpeg double: exiting") : line->second) + "\r\n");
+    return 1;
+}
+
 } // namespace
 
 int main() {
@@ -155,6 +201,5 @@ int main() {
     unsigned run = Record(dir, "", module);
     WriteAll(GetStdHandle(STD_OUTPUT_HANDLE),
              "ffmpeg double: publishing run " + std::to_string(run) + "\r\n");
-    Sleep(Number(keys, "exit_after_ms", INFINITE));
-    return 1;
+    return Publish(dir, keys);
 }

@@ -176,12 +176,14 @@ TEST(Faults, EncoderThatKeepsDyingOrCannotStartIsNeverRunTwiceAndEndsWithTheBroa
             2 * kPatience);
     };
     ASSERT_TRUE(GoLive(run, 1u));
-    // Ticks 1 and 2 each find the encoder dead (it never lives until a tick) and restart it.
+    // Ticks 1 and 2 each find the encoder dead (it never lives until a tick), log its last line
+    // and restart it.
     ASSERT_TRUE(until(
-        [&] { return static_cast<int>(run.Log().size()) >= 2 && run.PublishRuns().size() >= 2; }));
+        [&] { return static_cast<int>(run.Log().size()) >= 3 && run.PublishRuns().size() >= 2; }));
     ASSERT_TRUE(until(
-        [&] { return static_cast<int>(run.Log().size()) >= 3 && run.PublishRuns().size() >= 3; }));
-    EXPECT_EQ(run.Messages(), (Lines{kLive, kRestart, kRestart}));
+        [&] { return static_cast<int>(run.Log().size()) >= 5 && run.PublishRuns().size() >= 3; }));
+    const std::string exited = std::string(kEncoderSays) + "ffmpeg double: exiting";
+    EXPECT_EQ(run.Messages(), (Lines{kLive, exited, kRestart, exited, kRestart}));
     EXPECT_EQ(run.PublishRuns().size(), 3u);
     // Stopped at once, while the third encoder may still be capturing.
     ASSERT_TRUE(EndLive(run));

@@ -40,8 +40,9 @@ constexpr DWORD kBeyondOneTickMs = 6500;
 }
 
 std::string ExpectedCommandLine(const std::string& device, const std::string& bitrate,
-                                const std::string& address) {
-    return " -f dshow -i audio=\"" + device + "\" -y -c:a libfdk_aac -b:a " + bitrate +
+                                const std::string& address,
+                                const std::string& codec = "libfdk_aac") {
+    return " -f dshow -i audio=\"" + device + "\" -y -c:a " + codec + " -b:a " + bitrate +
            "k -f flv " + address + " ";
 }
 
@@ -147,9 +148,8 @@ TEST(Live, StartRunsTheEncoderForEachBitrateAndStopEndsIt) {
     OpenApiStandIn service;
     SonafeedRun run(WithOpenApi(service.Address()));
     ASSERT_TRUE(UseDevices(run, {device}));
-    // Longer than anything an encoder run writes there.
-    const std::string earlier_status(300, 'Z');
-    ASSERT_TRUE(WriteWholeFile(kStatusFile, earlier_status));
+    // Longer than anything an encoder run writes there during the test.
+    const std::string earlier_status(65536, 'Z');
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
     HWND dialog = run.Dialog();
@@ -160,6 +160,8 @@ TEST(Live, StartRunsTheEncoderForEachBitrateAndStopEndsIt) {
         ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kBitrate, position));
         ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, typed));
         ASSERT_TRUE(ClearLog(run));
+        // The stopped encoder may still be letting go of the file.
+        ASSERT_TRUE(WaitUntil([&] { return WriteWholeFile(kStatusFile, earlier_status); }));
         ASSERT_TRUE(GoLive(run));
 
         const size_t number = static_cast<size_t>(position) + 1;
@@ -174,12 +176,14 @@ TEST(Live, StartRunsTheEncoderForEachBitrateAndStopEndsIt) {
         // The field keeps the text as typed; only the member was cleaned.
         EXPECT_EQ(ui::ControlText(dialog, ids::kPublishUrl), typed);
 
-        // Each run writes from the start of the status file over the earlier content.
-        std::string status = earlier_status;
-        std::string output = "ffmpeg double: publishing run " + std::to_string(number) + "\r\n";
-        status.replace(0, output.size(), output);
-        EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(kStatusFile) == status; }))
-            << ReadWholeFile(kStatusFile).value_or("<missing>");
+        // Each run empties the status file before it writes there.
+        const std::string output =
+            "ffmpeg double: publishing run " + std::to_string(number) + "\r\n";
+        EXPECT_TRUE(WaitUntil([&] {
+            std::string status = ReadWholeFile(kStatusFile).value_or("");
+            return status.compare(0, output.size(), output) == 0 &&
+                   status.find('Z') == std::string::npos;
+        })) << ReadWholeFile(kStatusFile).value_or("<missing>").substr(0, 200);
 
         // A choice made during the broadcast is not saved by the stop.
         ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kBitrate, (position + 1) % 6));
@@ -299,8 +303,8 @@ TEST(Watchdog, RestartsADeadEncoderOnScheduleAndRecoversWhenTheProgramReturns) {
 
     // Up to two ticks away, on a loaded machine.
     auto lines_reach = [&](size_t count) { return WaitForMessages(run, count, 2 * kPatience); };
-    // Tick 1 restarts the dead encoder, which dies again.
-    ASSERT_TRUE(lines_reach(2));
+    // Tick 1 logs the dead encoder's last line and restarts it; it dies again.
+    ASSERT_TRUE(lines_reach(3));
     ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 2; }));
     // Now the program goes, and the next start takes the bitrate chosen meanwhile.
     ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kBitrate, 5));
@@ -308,7 +312,7 @@ TEST(Watchdog, RestartsADeadEncoderOnScheduleAndRecoversWhenTheProgramReturns) {
     const std::string away = run.PathOf("ffmpeg-away.exe");
     ASSERT_TRUE(WaitUntil([&] { return MoveFileA(encoder.c_str(), away.c_str()) != FALSE; }));
     // Tick 2 tries and fails; tick 3 finds no child and does not try.
-    ASSERT_TRUE(lines_reach(4));
+    ASSERT_TRUE(lines_reach(6));
     EXPECT_EQ(run.PublishRuns().size(), 2u);
     // Back, and running this time.
     ASSERT_TRUE(run.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\n"));
@@ -317,17 +321,143 @@ TEST(Watchdog, RestartsADeadEncoderOnScheduleAndRecoversWhenTheProgramReturns) {
     ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 3; }));
     EXPECT_EQ(run.PublishRuns().back(), ExpectedCommandLine(device, "192", address));
     // Tick 5 finds it running; tick 6 has nothing to say.
-    ASSERT_TRUE(lines_reach(7));
-    EXPECT_TRUE(LogStaysAt(run, 7, kBeyondOneTickMs));
-    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kLive, kRestart, kRestart, kCallFailed,
-                                                        kCallFailed, kRestart, kLive}));
+    ASSERT_TRUE(lines_reach(9));
+    EXPECT_TRUE(LogStaysAt(run, 9, kBeyondOneTickMs));
+    const std::string exited = std::string(kEncoderSays) + "ffmpeg double: exiting";
+    EXPECT_EQ(run.Messages(),
+              (std::vector<std::string>{kLive, exited, kRestart, exited, kRestart, kCallFailed,
+                                        kCallFailed, kRestart, kLive}));
     EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 1);
 
     // After the stop no tick restarts anything, although no encoder runs.
     ASSERT_TRUE(EndLive(run));
-    EXPECT_TRUE(LogStaysAt(run, 8, kBeyondOneTickMs));
+    EXPECT_TRUE(LogStaysAt(run, 10, kBeyondOneTickMs));
     EXPECT_EQ(run.Messages().back(), kLiveClosed);
     EXPECT_EQ(run.PublishRuns().size(), 3u);
+}
+
+// The status file held open by another program that lets nobody write to it, as a file the
+// program has no right to write would be, for the object's lifetime.
+class StatusFileHeld {
+  public:
+    explicit StatusFileHeld(const std::string& content) {
+        WriteWholeFile(kStatusFile, content);
+        file_ = CreateFileA(kStatusFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    ~StatusFileHeld() {
+        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    }
+    StatusFileHeld(const StatusFileHeld&) = delete;
+    StatusFileHeld& operator=(const StatusFileHeld&) = delete;
+    bool Held() const { return file_ != INVALID_HANDLE_VALUE; }
+
+  private:
+    HANDLE file_;
+};
+
+// An encoder without libfdk_aac, then encoders that fail with a message of their own, first
+// with the status file held by someone else, then with the file theirs: a tick at a time.
+TEST(EncoderOutput, TheLastLineIsLoggedOnceAndAnEncoderWithoutLibfdkAacGetsTheBuiltInAac) {
+    const std::string device = "麦克风 (Tessaly HD Audio)";
+    const std::string address = "rtmp://1.push.kelvo.net/live/s";
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(UseDevices(run, {device}, "no_libfdk_aac=1\r\n"));
+    ASSERT_TRUE(StartShown(run));
+    HWND dialog = run.Dialog();
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, address));
+    ASSERT_TRUE(ClearLog(run));
+    ASSERT_TRUE(GoLive(run));
+    auto lines_reach = [&](size_t count) { return WaitForMessages(run, count, 2 * kPatience); };
+
+    // Tick 1: the encoder's refusal, the switch, the restart; tick 2 finds the new one running.
+    ASSERT_TRUE(lines_reach(5));
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{
+                                  kLive, std::string(kEncoderSays) + "Unknown encoder 'libfdk_aac'",
+                                  kBuiltInAac, kRestart, kLive}));
+    EXPECT_EQ(run.PublishRuns(),
+              (std::vector<std::string>{ExpectedCommandLine(device, "48", address),
+                                        ExpectedCommandLine(device, "48", address, "aac")}));
+    ASSERT_TRUE(EndLive(run));
+
+    // From now on each encoder prints progress lines for a little over a second and then its
+    // message, in UTF-8 as the real one does.
+    const std::string message = "audio=" + device + ": I/O error";
+    ASSERT_TRUE(run.WriteFileBytes("ffmpeg-double.txt",
+                                   "listing=listing.txt\r\nexit_after_ms=1200\r\nexit_line=" +
+                                       Utf8FromCp936(message) + "\r\n"));
+
+    // Nobody lets the program write the file: an earlier encoder's words there are not this one's.
+    {
+        StatusFileHeld held("earlier words\r\n");
+        ASSERT_TRUE(held.Held());
+        ASSERT_TRUE(ClearLog(run));
+        ASSERT_TRUE(GoLive(run));
+        ASSERT_TRUE(lines_reach(2));
+        EXPECT_EQ(run.Messages(), (std::vector<std::string>{kLive, kRestart}));
+        ASSERT_TRUE(EndLive(run));
+    }
+
+    // The dead-tick count goes on from 1. Tick 1 (count 2) reports the exited encoder, in the
+    // program's code page, and restarts it; tick 2 (3) reports the new one; tick 3 (4) restarts
+    // it without reporting it again.
+    ASSERT_TRUE(ClearLog(run));
+    ASSERT_TRUE(GoLive(run));
+    ASSERT_TRUE(lines_reach(5));
+    const std::string said = kEncoderSays + message;
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kLive, said, kRestart, said, kRestart}));
+    // The switch holds for every later start of this run of the program.
+    EXPECT_EQ(run.PublishRuns().back(), ExpectedCommandLine(device, "48", address, "aac"));
+    ASSERT_TRUE(EndLive(run));
+}
+
+// Silence in the status file for 30 s, and only then, ends the encoder: the watchdog restarts
+// it at the next tick.
+TEST(EncoderOutput, AnEncoderThatStopsWritingIsRestartedAndOneThatWritesIsLeftAlone) {
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(UseDevices(run, {"Line In (Orvane USB)"}));
+    ASSERT_TRUE(StartShown(run));
+    ASSERT_TRUE(
+        ui::SetControlText(run.Dialog(), ids::kPublishUrl, "rtmp://1.push.kelvo.net/live/s"));
+    ASSERT_TRUE(ClearLog(run));
+    ASSERT_TRUE(GoLive(run));
+
+    // Beyond the longest silence the watchdog allows, with progress twice a second.
+    constexpr DWORD kLongerThanAStallMs = 40000;
+    EXPECT_TRUE(LogStaysAt(run, 1, kLongerThanAStallMs));
+    EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 1);
+    EXPECT_EQ(run.PublishRuns().size(), 1u);
+
+    // The double reads its control file again before each progress line.
+    ASSERT_TRUE(WaitUntil([&] {
+        return run.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\nsilent=1\r\n");
+    }));
+    // The moment the file last grew, as seen from here.
+    size_t size = 0;
+    DWORD grew = GetTickCount();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const size_t now = ReadWholeFile(kStatusFile).value_or("").size();
+            if (now != size) size = now, grew = GetTickCount();
+            return run.Log().size() >= 2;
+        },
+        kLongerThanAStallMs + kPatience));
+    const DWORD silence = GetTickCount() - grew;
+    // Polling here lags the file by a moment.
+    EXPECT_GE(silence, 29500u);
+    EXPECT_LE(silence, kLongerThanAStallMs);
+    EXPECT_EQ(run.Messages().back(), kStalled);
+
+    // The next tick finds it ended: its last progress line, the restart.
+    ASSERT_TRUE(WaitForMessages(run, 4, 2 * kPatience));
+    std::vector<std::string> messages = run.Messages();
+    EXPECT_EQ(messages[2].rfind(std::string(kEncoderSays) + "size=", 0), 0u) << messages[2];
+    EXPECT_EQ(messages[3], kRestart);
+    EXPECT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning("ffmpeg.exe") == 1; }));
+    ASSERT_TRUE(EndLive(run));
 }
 
 } // namespace

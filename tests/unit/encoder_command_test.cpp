@@ -91,16 +91,21 @@ TEST(EncoderCommand, BuildsExactBytes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.device + " / " + c.url);
-        EXPECT_EQ(BuildEncoderArgs(c.device, c.bitrate, c.url), c.expected);
+        EXPECT_EQ(BuildEncoderArgs(c.device, c.bitrate, c.url, kLibfdkAac), c.expected);
     }
+}
+
+TEST(EncoderCommand, TheBuiltInAacEncoderChangesOnlyTheCodec) {
+    EXPECT_EQ(BuildEncoderArgs("Line In", "96", "rtmp://h/live/s", kBuiltInAac),
+              " -f dshow -i audio=\"Line In\" -y -c:a aac -b:a 96k -f flv rtmp://h/live/s ");
 }
 
 TEST(EncoderCommand, LongPlainTextsGoOutWhole) {
     const std::string device(5000, 'd');
     const std::string url = "rtmp://h/a/" + std::string(5000, 's');
-    EXPECT_EQ(BuildEncoderArgs(device, "96", url), " -f dshow -i audio=\"" + device +
-                                                       "\" -y -c:a libfdk_aac -b:a 96k -f flv " +
-                                                       url + " ");
+    EXPECT_EQ(BuildEncoderArgs(device, "96", url, kLibfdkAac),
+              " -f dshow -i audio=\"" + device + "\" -y -c:a libfdk_aac -b:a 96k -f flv " + url +
+                  " ");
 }
 
 TEST(EncoderCommand, EveryValueStaysOneArgument) {
@@ -122,7 +127,7 @@ TEST(EncoderCommand, EveryValueStaysOneArgument) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.device.substr(0, 40) + " / " + c.url.substr(0, 40));
-        EXPECT_EQ(ParseArgs(BuildEncoderArgs(c.device, "96", c.url)),
+        EXPECT_EQ(ParseArgs(BuildEncoderArgs(c.device, "96", c.url, kLibfdkAac)),
                   ExpectedArgs(c.device, "96", c.url));
     }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 TEST(Watchdog, RestartsAtPowersOfTwoThenEveryThirtyTwoTicks) {
@@ -14,4 +15,39 @@ TEST(Watchdog, RestartsAtPowersOfTwoThenEveryThirtyTwoTicks) {
         if (IsRestartTick(tick)) restarts.push_back(tick);
     }
     EXPECT_EQ(restarts, expected);
+}
+
+TEST(Watchdog, StallsAfterSixTicksWithoutGrowth) {
+    // One reading of the file's size per tick, -1 for a tick that could not read it; the
+    // outcome marks with S the ticks at which the encoder counts as stalled.
+    constexpr long long kUnread = -1;
+    const long long k4GiB = 1ll << 32;
+    const struct {
+        const char* name;
+        std::vector<long long> sizes;
+        std::string stalled;
+    } cases[] = {
+        {"silent from the first reading", {0, 0, 0, 0, 0, 0, 0, 0}, "......S."},
+        {"growing", {1, 2, 3, 4, 5, 6, 7}, "......."},
+        {"growth starts the count again", {5, 5, 5, 5, 5, 9, 9, 9, 9, 9, 9, 9}, "...........S"},
+        {"a shorter file counts as a change", {9, 9, 9, 9, 9, 0, 0}, "......."},
+        {"a tick without a reading starts afresh",
+         {5, 5, 5, kUnread, 5, 5, 5, 5, 5, 5, 5},
+         "..........S"},
+        {"sizes beyond 4 GiB", {k4GiB, 0, 0, 0, 0, 0, 0}, "......."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StallWatch watch;
+        std::string stalled;
+        for (long long size : c.sizes) {
+            if (size == kUnread) {
+                watch.Reset();
+                stalled += '.';
+            } else {
+                stalled += watch.Stalled(static_cast<unsigned long long>(size)) ? 'S' : '.';
+            }
+        }
+        EXPECT_EQ(stalled, c.stalled);
+    }
 }

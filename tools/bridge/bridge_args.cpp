@@ -148,10 +148,14 @@ Rewrite RewriteForRealEncoder(const std::wstring& line) {
                                  L": I/O error\r\n"};
             // -re: a generated source runs as fast as it can, a capture device in real time.
             out.insert(out.end(), {L"-re", L"-f", L"lavfi", L"-i", ToneInput(tone->frequency_hz)});
+            // A small send buffer, so that a stalled network blocks the encoder's writes within
+            // a second, as on a studio PC, and not after the 4 MB that a loopback socket under
+            // Wine takes (over four minutes at 128 kbit/s).
+            out.insert(out.end(), {L"-send_buffer_size", L"16384"});
             has_input = true;
             i += 3;
         } else {
-            out.push_back(in[i] == L"libfdk_aac" ? L"aac" : in[i]);
+            out.push_back(in[i]);
         }
     }
     if (!has_input) return {L"", L"encoder bridge: no DirectShow audio input to replace\r\n"};

@@ -45,8 +45,9 @@ struct Rewrite {
 };
 
 // The real encoder's command line: `-f dshow -i audio=<device>` becomes the device's
-// ToneInput read in real time and libfdk_aac the built-in aac; everything else keeps its order and
-// value, and the leading and trailing blanks of `line` are kept.
+// ToneInput read in real time with a small send buffer; everything else, the codec included, keeps
+// its order and value, and the leading and trailing blanks of `line` are kept. An encoder without
+// libfdk_aac refuses it as it would refuse Sonafeed's own command line.
 Rewrite RewriteForRealEncoder(const std::wstring& line);
 
 } // namespace bridge

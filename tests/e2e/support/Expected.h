@@ -30,6 +30,10 @@ inline constexpr char kPullStopFailed[] = "停止拉流失败：";
 inline constexpr char kHttpError[] = "POST err ：";
 // Followed by the daily log file's path.
 inline constexpr char kLogFileFailed[] = "无法写入日志文件：";
+// The encoder's own last line follows kEncoderSays.
+inline constexpr char kEncoderSays[] = "编码器：";
+inline constexpr char kBuiltInAac[] = "编码器没有libfdk_aac，改用内置aac编码器！";
+inline constexpr char kStalled[] = "编码器已停止发送数据，系统自动重启进程！";
 
 // Message boxes and the About box.
 inline constexpr char kBoxCaption[] = "Sonafeed";

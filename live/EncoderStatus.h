@@ -1,0 +1,17 @@
+// What the encoder wrote into its status file, read back after it exited: ffmpeg ends progress
+// lines with CR and other lines with LF or CR LF, in UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// How much of the status file's end is read: the last line is all that is wanted.
+inline constexpr size_t kStatusTailBytes = 4096;
+
+// The last line of `tail` that holds more than blanks, without its blanks around it; empty when
+// there is none. Bytes of a UTF-8 character cut at the tail's start are left out.
+std::string LastStatusLine(const std::string& tail);
+
+// True when the encoder said that it has no libfdk_aac encoder, as a build without it does
+// when asked for one. Newer builds print more lines after that one, so all of `tail` counts.
+bool LacksLibfdkAac(const std::string& tail);
