@@ -3,12 +3,23 @@
 # One self-contained exe: the runtime is linked in, so only system DLLs are imported.
 set(SONAFEED_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
+# Wine's architecture follows the tree: a 64-bit build runs under 64-bit Wine only, through its
+# own loader, since the generic one tries the 32-bit loader first.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(SONAFEED_WINEARCH win64)
+    set(SONAFEED_WINELOADER /usr/lib/wine/wine64)
+else()
+    set(SONAFEED_WINEARCH win32)
+    set(SONAFEED_WINELOADER /usr/lib/wine/wine)
+endif()
+configure_file(${CMAKE_SOURCE_DIR}/tests/wine/wine-env.in ${CMAKE_BINARY_DIR}/wine-env @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/tests/wine/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                 WORLD_READ WORLD_EXECUTE)
 
 add_library(sonafeed_framework STATIC
     framework/String.cpp
+    framework/CodePage.cpp
     framework/StdioFile.cpp
     framework/WinApp.cpp
     framework/Wnd.cpp

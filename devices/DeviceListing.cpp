@@ -1,12 +1,9 @@
 // Runs the encoder tool in its listing mode and stores what it prints in "device.txt".
-#include "devices/DeviceListing.h"
-
+#include "framework/CodePage.h"
 #include "framework/Handle.h"
 #include "framework/Utf8.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
-
-#include <vector>
 
 namespace {
 constexpr DWORD kChunkSize = 4095;
@@ -44,17 +41,6 @@ bool CollectToolOutput(HANDLE process, HANDLE reader, CHandle& writer, std::stri
     return exited;
 }
 } // namespace
-
-void Utf8ToAnsi(CString* text) {
-    const int wideLength = ::MultiByteToWideChar(CP_UTF8, 0, *text, -1, nullptr, 0);
-    std::vector<wchar_t> wide(wideLength + 1);
-    ::MultiByteToWideChar(CP_UTF8, 0, *text, -1, wide.data(), wideLength);
-    const int ansiLength =
-        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
-    std::vector<char> ansi(ansiLength + 1);
-    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, ansi.data(), ansiLength, nullptr, nullptr);
-    *text = ansi.data();
-}
 
 void CSonafeedDlg::RefreshDevices() {
     SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};

@@ -7,11 +7,23 @@
 // Removes every blank (0x20) anywhere; tabs stay.
 void RemoveBlanks(std::string& url);
 
-// nullptr when accepted without remark; otherwise one of the texts:: constants. `accepted` tells
-// whether the address may be used (true also with the warning texts::kUrlNotPublishDomain).
-const char* CheckPublishUrlText(const std::string& cleanedUrl, bool& accepted);
+// What the check makes of an address freed of blanks; the dialog turns it into the operator's text.
+enum class PublishUrlCheck {
+    kAccepted,
+    kNotPublishDomain, // usable, with a warning: the host is not in the service's publish domain
+    kTooShort,
+    kBadScheme,
+    kEmptyApp,
+    kEmptyStream,
+};
+PublishUrlCheck CheckPublishUrlText(const std::string& cleanedUrl);
+
+// True for the two results that let the address be used.
+bool IsUsable(PublishUrlCheck check);
+
+enum class PublishUrlSplit { kSplit, kNoSlash, kNoSecondSlash };
 
 // Application = text between the last two "/", stream = text after the last "/" up to its first
-// "?". Returns nullptr on success, else texts::kUrlNoSlash / texts::kUrlNoSecondSlash. Total on
-// any input; on failure appId and stream are left untouched.
-const char* SplitPublishUrlText(const std::string& url, std::string& appId, std::string& stream);
+// "?". Total on any input; unless kSplit, appId and stream are left untouched.
+PublishUrlSplit SplitPublishUrlText(const std::string& url, std::string& appId,
+                                    std::string& stream);

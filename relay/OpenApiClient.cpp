@@ -1,7 +1,7 @@
 // The open API client: one HTTP POST per call, each in its own Internet session.
 #include "relay/OpenApiClient.h"
 
-#include "devices/DeviceListing.h"
+#include "framework/CodePage.h"
 #include "framework/Handle.h"
 #include "framework/Internet.h"
 #include "relay/PullRequest.h"

@@ -1,7 +1,6 @@
 #include "relay/PullRequest.h"
 
 #include "framework/Cp936.h"
-#include "ui/Texts.h"
 
 #include <cstdio>
 
@@ -84,12 +83,12 @@ std::string AnswerForLog(const std::string& error) {
 
 std::string FormatPostError(int status) {
     char text[64];
-    std::snprintf(text, sizeof text, texts::kPostErrorFormat, status);
+    std::snprintf(text, sizeof text, "POST err ：%d", status);
     return text;
 }
 
 OpenApiEndpoint ParseOpenApiEndpoint(const char* value) {
-    const OpenApiEndpoint fallback{texts::kOpenApiHost, kDefaultPort};
+    const OpenApiEndpoint fallback{kOpenApiHost, kDefaultPort};
     if (value == nullptr || *value == '\0') return fallback;
     const std::string text = value;
     const size_t colon = text.find(':');

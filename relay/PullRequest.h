@@ -24,8 +24,11 @@ bool HoldsRelayActiveFlag(const std::string& answer);
 constexpr size_t kMaxLoggedAnswerBytes = 512;
 std::string AnswerForLog(const std::string& error);
 
-// texts::kPostErrorFormat with the HTTP status.
+// "POST err ：<status>", the refusal text for an HTTP status other than 200.
 std::string FormatPostError(int status);
+
+// The service's open API host, reached on port 80.
+inline constexpr char kOpenApiHost[] = "openapi.kelvo.net";
 
 struct OpenApiEndpoint {
     std::string host;
@@ -33,5 +36,5 @@ struct OpenApiEndpoint {
 };
 
 // `value` of texts::kOpenApiEnvironment: "host" or "host:port" (port 1..65535, digits only);
-// nullptr, empty or anything else gives texts::kOpenApiHost on port 80.
+// nullptr, empty or anything else gives kOpenApiHost on port 80.
 OpenApiEndpoint ParseOpenApiEndpoint(const char* value);

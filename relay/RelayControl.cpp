@@ -8,12 +8,17 @@
 
 bool CSonafeedDlg::SplitPublishUrl(CString& appId, CString& stream) {
     if (!CheckPublishUrl()) return false;
-    if (const char* complaint =
-            SplitPublishUrlText(m_strPublishUrl.Text(), appId.Text(), stream.Text())) {
-        AddLog(complaint);
-        return false;
+    switch (SplitPublishUrlText(m_strPublishUrl.Text(), appId.Text(), stream.Text())) {
+    case PublishUrlSplit::kSplit:
+        return true;
+    case PublishUrlSplit::kNoSlash:
+        AddLog(texts::kUrlNoSlash);
+        break;
+    case PublishUrlSplit::kNoSecondSlash:
+        AddLog(texts::kUrlNoSecondSlash);
+        break;
     }
-    return true;
+    return false;
 }
 
 void CSonafeedDlg::OnStartPull() {

@@ -1,8 +1,41 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: native unit tests, then the Windows tests under Wine
-# (the Windows tree's ctest starts and stops its own Xvfb display and wineserver).
-set -euo pipefail
+# Builds and runs every test: first the native tree (plain logic, sanitizers, fuzz smoke runs),
+# then the Windows tree under Wine (its ctest starts and stops its own Xvfb display and
+# wineserver). Ends with one summary line per tree; fails when either tree failed.
+set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/build.sh"
-ctest --test-dir "$root/build/native" --output-on-failure
-ctest --test-dir "$root/build/win" --output-on-failure
+. "$root/scripts/winarch.sh"
+bash "$root/scripts/setup.sh" || exit 1
+arch=$(winarch)
+build=$(winbuild "$arch")
+winbuild_note "$arch"
+
+# Runs one tree's ctest; its summary is the line with "tests passed".
+summaries=()
+status=0
+run_tree() {
+    local name=$1 dir=$2 log
+    log=$(mktemp)
+    ctest --test-dir "$dir" --output-on-failure 2>&1 | tee "$log"
+    local result=${PIPESTATUS[0]}
+    summaries+=("$name ($dir): $(grep -m1 'tests passed' "$log" || echo 'no test ran')")
+    rm -f "$log"
+    [ "$result" -eq 0 ] || status=1
+}
+
+if bash "$root/scripts/build.sh" native; then
+    run_tree native "$root/build/native"
+else
+    summaries+=("native: build failed"); status=1
+fi
+if bash "$root/scripts/build.sh" windows; then
+    run_tree "windows $arch" "$build"
+else
+    summaries+=("windows $arch: build failed"); status=1
+fi
+
+echo
+echo "Summary:"
+printf '  %s\n' "${summaries[@]}"
+winbuild_note "$arch"
+exit $status

@@ -11,7 +11,8 @@
 
 struct ConfigValues;
 
-// The shell's original 88-byte notification-icon record, which every shell version accepts.
+// The shell's original notification-icon record (88 bytes in a 32-bit program), which every
+// shell version accepts.
 struct NotifyIconRecord {
     DWORD cbSize;
     HWND hWnd;
@@ -21,7 +22,8 @@ struct NotifyIconRecord {
     HICON hIcon;
     CHAR szTip[64];
 };
-static_assert(sizeof(NotifyIconRecord) == 88, "the shell reads exactly this layout");
+static_assert(sizeof(NotifyIconRecord) == NOTIFYICONDATAA_V1_SIZE,
+              "the shell reads exactly this layout");
 
 // The tray icon's callback message.
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;

@@ -51,12 +51,9 @@ inline constexpr char kEncoderFileName[] = "\\ffmpeg.exe";
 inline constexpr char kListDevicesArgs[] = " -list_devices true -f dshow -i dummy ";
 
 // The service.
-inline constexpr char kPublishDomainSuffix[] = ".push.kelvo.net/";
-inline constexpr char kOpenApiHost[] = "openapi.kelvo.net";
 inline constexpr char kOpenApiEnvironment[] = "SONAFEED_OPENAPI";
 inline constexpr char kOpenApiTarget[] = "/v2/VXR.PullStreamOp";
 inline constexpr char kOpenApiHeader[] = "Content-Type: application/x-www-form-urlencoded;";
-inline constexpr char kPostErrorFormat[] = "POST err ：%d";
 inline constexpr char kPullAdd[] = "add";
 inline constexpr char kPullDel[] = "del";
 inline constexpr char kPullPlay[] = "play";

@@ -42,9 +42,20 @@ BITRATE_TOLERANCE = 0.25
 TONE_TOLERANCE = 0.03
 DEFAULT_RTMP_PORT = 1935
 NGINX_RTMP_MODULE = "/usr/lib/nginx/modules/ngx_rtmp_module.so"
-REAL_FFMPEG = (Path(os.environ.get("SONAFEED_CACHE") or
-                Path(os.environ.get("XDG_CACHE_HOME") or Path.home() / ".cache") / "sonafeed")
-               / "win32-ia32-4.1.0" / "ffmpeg.exe")
+FFMPEG_CACHE = Path(os.environ.get("SONAFEED_CACHE") or
+                    Path(os.environ.get("XDG_CACHE_HOME") or Path.home() / ".cache") / "sonafeed")
+# The real ffmpeg.exe of the build's own architecture, as tests/broadcast/setup.sh caches it.
+FFMPEG_PACKAGE = {"win32": "win32-ia32-4.1.0", "win64": "win32-x64-4.1.0"}
+
+
+def wine_env(wine_run):
+    """The build tree's Wine settings (prefix, architecture, loader) beside its wine-run."""
+    env = {}
+    for line in (wine_run.parent / "wine-env").read_text().splitlines():
+        name, sep, value = line.partition("=")
+        if sep and not name.startswith("#"):
+            env[name] = value.strip('"')
+    return env
 
 
 class Abort(Exception):
@@ -251,10 +262,9 @@ class Sonafeed:
         if display:
             # A person's display: plain wine in the build tree's prefix, since the wrapper
             # would pick the test display.
-            env.update(DISPLAY=display, WINEPREFIX=str(self.args.wine_run.parent / "wineprefix"),
-                       WINEARCH="win32", WINEDEBUG="-all", LANG="zh_CN.UTF-8",
+            env.update(wine_env(self.args.wine_run), DISPLAY=display, LANG="zh_CN.UTF-8",
                        LC_ALL="zh_CN.UTF-8")
-            command = ["wine", "Sonafeed.exe"]
+            command = [env["WINELOADER"], "Sonafeed.exe"]
         self.process = self.processes.start(command, log, cwd=self.work, env=env)
 
     def uidrive(self, *args, check=True, timeout=90):
@@ -298,8 +308,9 @@ def parse_args():
     parser.add_argument("--sonafeed", required=True, type=Path)
     parser.add_argument("--bridge", required=True, type=Path, help="the encoder bridge's exe")
     parser.add_argument("--uidrive", required=True, type=Path, help="uidrive.exe")
-    parser.add_argument("--real-ffmpeg", type=Path, default=REAL_FFMPEG,
-                        help="the real Windows ffmpeg.exe (tests/broadcast/setup.sh puts it there)")
+    parser.add_argument("--real-ffmpeg", type=Path,
+                        help="the real Windows ffmpeg.exe (default: the one that "
+                             "tests/broadcast/setup.sh caches for the build's architecture)")
     parser.add_argument("--display-file", type=Path,
                         help="file naming the test display's number (for the screenshot)")
     parser.add_argument("--out", type=Path, default=Path("broadcast-out"),
@@ -310,6 +321,9 @@ def parse_args():
     parser.add_argument("--interactive", action="store_true",
                         help="set up, start Sonafeed.exe on $DISPLAY and wait until it is closed")
     args = parser.parse_args()
+    if args.real_ffmpeg is None:
+        arch = wine_env(args.wine_run)["WINEARCH"]
+        args.real_ffmpeg = FFMPEG_CACHE / FFMPEG_PACKAGE[arch] / "ffmpeg.exe"
     for name in ("wine_run", "sonafeed", "bridge", "uidrive", "real_ffmpeg", "out"):
         setattr(args, name, getattr(args, name).resolve())
     return args

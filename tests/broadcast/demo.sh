@@ -5,12 +5,14 @@
 # - on the user's display when there is one, for a person to press the buttons, until the window
 #   is closed;
 # - otherwise headless: the scripted broadcast runs at 128 kbit/s and prints its report.
-#   demo.sh [BUILD_DIR]   the Windows build tree, already built (default build/win)
+#   demo.sh [BUILD_DIR]   the Windows build tree, already built (default build/win, or
+#                         build/win64 where the host runs no 32-bit code)
 # Reports, screenshot and logs go to BUILD_DIR/broadcast-demo.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(cd "${1:-$root/build/win}" && pwd)
-bash "$root/tests/broadcast/setup.sh"
+. "$root/scripts/winarch.sh"
+build=$(cd "${1:-$(winbuild "$(winarch)")}" && pwd)
+bash "$root/tests/broadcast/setup.sh" "$(. "$build/wine-env" && echo "$WINEARCH")"
 
 programs=(--wine-run "$build/wine-run" --sonafeed "$build/Sonafeed.exe"
           --bridge "$build/tools/bridge/ffmpeg.exe" --uidrive "$build/tests/broadcast/uidrive.exe"

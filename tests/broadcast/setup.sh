@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Puts a real 32-bit Windows ffmpeg.exe (npm package @ffmpeg-installer/win32-ia32) into a cache
-# outside the repository, for the encoder bridge of the broadcast tests. Does nothing when it is
-# already there. Prints nothing on success unless it downloaded.
+# Puts a real Windows ffmpeg.exe into a cache outside the repository, for the encoder bridge of
+# the broadcast tests: npm package @ffmpeg-installer/win32-ia32 for the 32-bit build (win32,
+# the default), win32-x64 for the 64-bit one (win64). Does nothing when it is already there.
+# Prints nothing on success unless it downloaded.
+#   setup.sh [win32|win64]
 #   SONAFEED_CACHE  the cache directory (default ${XDG_CACHE_HOME:-~/.cache}/sonafeed)
 set -euo pipefail
-package=@ffmpeg-installer/win32-ia32
+case ${1:-win32} in
+win32) name=win32-ia32 ;;
+win64) name=win32-x64 ;;
+*) echo "setup.sh: unknown architecture $1 (win32, win64)" >&2; exit 2 ;;
+esac
+package=@ffmpeg-installer/$name
 version=4.1.0
 cache=${SONAFEED_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/sonafeed}
-target="$cache/win32-ia32-$version"
+target="$cache/$name-$version"
 
 [ -f "$target/ffmpeg.exe" ] && exit 0
 

@@ -1,7 +1,6 @@
 #include "relay/PullRequest.h"
 
 #include "framework/Cp936.h"
-#include "ui/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -205,24 +204,24 @@ TEST(PullRequest, ParsesEndpoint) {
         std::string host;
         unsigned short port;
     } cases[] = {
-        {nullptr, texts::kOpenApiHost, 80},
-        {"", texts::kOpenApiHost, 80},
+        {nullptr, kOpenApiHost, 80},
+        {"", kOpenApiHost, 80},
         {"localhost", "localhost", 80},
         {"127.0.0.1:8080", "127.0.0.1", 8080},
         {"h:1", "h", 1},
         {"h:080", "h", 80},
         {"h:65535", "h", 65535},
-        {"h:65536", texts::kOpenApiHost, 80},
-        {"h:99999999999999999999", texts::kOpenApiHost, 80},
-        {"h:0", texts::kOpenApiHost, 80},
-        {":8080", texts::kOpenApiHost, 80},
-        {"h:", texts::kOpenApiHost, 80},
-        {"h:8a", texts::kOpenApiHost, 80},
-        {"h:+80", texts::kOpenApiHost, 80},
-        {"h:-1", texts::kOpenApiHost, 80},
-        {"h: 80", texts::kOpenApiHost, 80},
-        {"h:80:1", texts::kOpenApiHost, 80},
-        {"::1", texts::kOpenApiHost, 80},
+        {"h:65536", kOpenApiHost, 80},
+        {"h:99999999999999999999", kOpenApiHost, 80},
+        {"h:0", kOpenApiHost, 80},
+        {":8080", kOpenApiHost, 80},
+        {"h:", kOpenApiHost, 80},
+        {"h:8a", kOpenApiHost, 80},
+        {"h:+80", kOpenApiHost, 80},
+        {"h:-1", kOpenApiHost, 80},
+        {"h: 80", kOpenApiHost, 80},
+        {"h:80:1", kOpenApiHost, 80},
+        {"::1", kOpenApiHost, 80},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value ? c.value : "(null)");

@@ -4,11 +4,12 @@
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR readyFile, int) {
-    HWND window = CreateWindowA("STATIC", "wine keepalive", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                nullptr, nullptr, nullptr);
+    HWND window = CreateWindowA("STATIC", "wine keepalive", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                nullptr, nullptr);
     if (!window) return 1;
     CloseHandle(CreateFileA(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
     return 0;
 }

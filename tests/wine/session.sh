@@ -6,7 +6,11 @@
 set -euo pipefail
 action=$1 build=$2
 run="$build/wine-run"
-export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+# The tree's own architecture, before the server starts: a server creates a missing prefix
+# with the architecture it was started with.
+set -a
+. "$build/wine-env"
+set +a
 
 stop() {
     wineserver -k 2>/dev/null || true
@@ -29,6 +33,11 @@ for _ in $(seq 100); do [ -s "$build/xvfb-display" ] && break; sleep 0.1; done
 mkdir -p "$WINEPREFIX"
 setsid wineserver -p </dev/null >/dev/null 2>&1 || true
 if [ ! -f "$WINEPREFIX/system.reg" ]; then "$run" wineboot -i >/dev/null 2>&1; fi
+# Wine draws caption buttons and arrows with the Marlett symbol font, which it does not find in
+# its own data directory here (fonts-wine); in the prefix's Fonts folder it does.
+marlett=/usr/share/wine/fonts/marlett.ttf
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -f "$marlett" ] && [ ! -f "$fonts/marlett.ttf" ]; then mkdir -p "$fonts" && cp "$marlett" "$fonts/"; fi
 # Without a window manager Wine waits about 2 s on each minimise and close unless unmanaged.
 "$run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 # Wine's desktop process would otherwise start with the first test's program and hold that

@@ -1,3 +1,4 @@
+// Conversion into the ANSI code page (code page 936 on the target systems), through Windows.
 #pragma once
 #include "framework/String.h"
 
