@@ -2,6 +2,7 @@
 #include "framework/CodePage.h"
 #include "framework/Handle.h"
 #include "framework/Ticks.h"
+#include "framework/Utf8.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 
@@ -86,7 +87,8 @@ void CSonafeedDlg::RefreshDevices() {
         return;
     }
     CString text(std::move(output));
-    Utf8ToAnsi(&text);
+    // An encoder build that prints in the ANSI code page already gives text that is not UTF-8.
+    if (IsValidUtf8(text.Text())) Utf8ToAnsi(&text);
     file.WriteString(text);
     file.Close();
     ParseDeviceList(listingComplete);

@@ -33,14 +33,14 @@ void CInternetHandle::Close() {
     m_hHandle = nullptr;
 }
 
+BOOL CInternetHandle::SetOption(DWORD option, DWORD value) {
+    return ::InternetSetOptionA(m_hHandle, option, &value, sizeof value);
+}
+
 CInternetSession::CInternetSession(const char* agent, DWORD_PTR context, DWORD accessType)
     : CInternetHandle(
           ::InternetOpenA(agent ? agent : AfxGetAppName(), accessType, nullptr, nullptr, 0)),
       m_dwContext(context) {}
-
-BOOL CInternetSession::SetOption(DWORD option, DWORD value) {
-    return ::InternetSetOptionA(m_hHandle, option, &value, sizeof value);
-}
 
 std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const char* server,
                                                                      INTERNET_PORT port,

@@ -26,6 +26,8 @@ class CInternetHandle {
     CInternetHandle& operator=(const CInternetHandle&) = delete;
     ~CInternetHandle() { Close(); }
     void Close();
+    // The result is whether WinINet took the value.
+    BOOL SetOption(DWORD option, DWORD value);
 
   protected:
     HINTERNET m_hHandle;
@@ -53,8 +55,6 @@ class CInternetSession : public CInternetHandle {
     // Without an agent name the application's name is the agent.
     explicit CInternetSession(const char* agent = nullptr, DWORD_PTR context = 1,
                               DWORD accessType = INTERNET_OPEN_TYPE_PRECONFIG);
-    // The result is whether WinINet took the value.
-    BOOL SetOption(DWORD option, DWORD value);
     std::unique_ptr<CHttpConnection> GetHttpConnection(const char* server, INTERNET_PORT port,
                                                        const char* user = nullptr,
                                                        const char* password = nullptr);

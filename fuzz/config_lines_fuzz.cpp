@@ -17,6 +17,7 @@ ConfigValues Load(const std::string& file) {
     for (int number = 1; number <= kConfigLines && number <= static_cast<int>(lines.size());
          ++number) {
         std::string line = lines[number - 1];
+        if (number == 1) SkipByteOrderMark(line);
         CleanConfigLine(line);
         ApplyConfigLine(number, line, values);
     }

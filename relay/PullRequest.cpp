@@ -70,6 +70,17 @@ bool HoldsRelayActiveFlag(const std::string& answer) {
     return answer.find("\"Flag\":105") != std::string::npos;
 }
 
+std::string AnswerForLog(const std::string& error) {
+    if (error.size() <= kMaxLoggedAnswerBytes) return error;
+    size_t end = 0;
+    for (;;) {
+        const size_t step = IsCp936DoubleByte(error, end) ? 2 : 1;
+        if (end + step > kMaxLoggedAnswerBytes) break;
+        end += step;
+    }
+    return error.substr(0, end) + "...";
+}
+
 std::string FormatPostError(int status) {
     char text[64];
     std::snprintf(text, sizeof text, "POST err ：%d", status);

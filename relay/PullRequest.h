@@ -2,6 +2,7 @@
 // judgement and the service endpoint.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // parameter={"access_id":..,"access_key":..,"appid":..,"type":..,"autoPlay":1,"from":..,
@@ -17,6 +18,11 @@ bool IsPullAccepted(const std::string& answer);
 
 // The answer contains "Flag":105 (a relay is already active).
 bool HoldsRelayActiveFlag(const std::string& answer);
+
+// An error text as a log line shows it: texts longer than kMaxLoggedAnswerBytes are cut to at
+// most that many bytes, never inside a code page 936 character, and end in "...".
+constexpr size_t kMaxLoggedAnswerBytes = 512;
+std::string AnswerForLog(const std::string& error);
 
 // "POST err ：<status>", the refusal text for an HTTP status other than 200.
 std::string FormatPostError(int status);

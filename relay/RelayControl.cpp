@@ -35,7 +35,7 @@ void CSonafeedDlg::OnStartPull() {
             AddLog(texts::kPullStopped);
             m_bPulling = false;
         } else {
-            AddLog(CString(texts::kPullStopFailed) + error);
+            AddLog(texts::kPullStopFailed + AnswerForLog(error.Text()));
         }
         return;
     }
@@ -50,7 +50,7 @@ void CSonafeedDlg::OnStartPull() {
         AddLog(texts::kPulling);
         m_bPulling = true;
     } else {
-        AddLog(CString(texts::kPullFailed) + error);
+        AddLog(texts::kPullFailed + AnswerForLog(error.Text()));
     }
 }
 

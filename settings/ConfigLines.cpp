@@ -3,6 +3,18 @@
 #include <algorithm>
 #include <climits>
 
+namespace {
+std::string FirstLineOf(const std::string& text) {
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+} // namespace
+
+void SkipByteOrderMark(std::string& firstLine) {
+    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+    if (firstLine.compare(0, sizeof kByteOrderMark - 1, kByteOrderMark) == 0)
+        firstLine.erase(0, sizeof kByteOrderMark - 1);
+}
+
 void CleanConfigLine(std::string& line) {
     line.erase(std::remove_if(line.begin(), line.end(),
                               [](char c) { return c == ' ' || c == '\r' || c == '\n'; }),
@@ -63,8 +75,9 @@ void ApplyConfigLine(int lineNumber, const std::string& cleanedLine, ConfigValue
 std::string FormatConfig(const ConfigValues& values) {
     std::string out;
     for (const std::string& line :
-         {std::to_string(values.deviceIndex), values.publishUrl, std::to_string(values.minToTray),
-          std::to_string(values.bitrateIndex), values.pullUrl, values.accessKey, values.accessId,
+         {std::to_string(values.deviceIndex), FirstLineOf(values.publishUrl),
+          std::to_string(values.minToTray), std::to_string(values.bitrateIndex),
+          FirstLineOf(values.pullUrl), FirstLineOf(values.accessKey), FirstLineOf(values.accessId),
           std::to_string(values.autoPull)}) {
         out += line;
         out += "\r\n";

@@ -14,6 +14,10 @@ struct ConfigValues {
     int autoPull = 0;
 };
 
+// Drops a UTF-8 byte order mark at the start of the file's first line: an editor may have saved
+// the file with one, and it would hide the first value.
+void SkipByteOrderMark(std::string& firstLine);
+
 // Removes every blank, CR and LF anywhere in the line; tabs and everything else stay.
 void CleanConfigLine(std::string& line);
 
@@ -24,5 +28,6 @@ int ConfigLineToInt(const std::string& text);
 // Stores a cleaned line 1..8 into its member; other line numbers change nothing.
 void ApplyConfigLine(int lineNumber, const std::string& cleanedLine, ConfigValues& values);
 
-// The eight lines in file order, each ending in "\r\n".
+// The eight lines in file order, each ending in "\r\n". A text value is written only up to its
+// first CR or LF, so that the file keeps its eight lines whatever a value holds.
 std::string FormatConfig(const ConfigValues& values);

@@ -31,8 +31,10 @@ bool CSonafeedDlg::LoadConfig() {
         ConfigValues values = ConfigFromMembers();
         CString line;
         // Lines that are missing keep their members' values; lines after the eighth are ignored.
-        for (int number = 1; number <= kConfigLines && ReadConfigLine(file, line); ++number)
+        for (int number = 1; number <= kConfigLines && ReadConfigLine(file, line); ++number) {
+            if (number == 1) SkipByteOrderMark(line.Text());
             ApplyConfigLine(number, line.Text(), values);
+        }
         ApplyConfig(values);
     }
     // Always false: start-up then lists the capture devices every time.

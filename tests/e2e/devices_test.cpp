@@ -12,6 +12,7 @@
 #include "tests/e2e/support/Cp936.h"
 #include "tests/e2e/support/Expected.h"
 #include "tests/e2e/support/Listings.h"
+#include "tests/e2e/support/OperatorSteps.h"
 #include "tests/e2e/support/ProcessProbe.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
@@ -121,6 +122,29 @@ TEST(Devices, ALargeListingArrivesWholeAndChineseNamesStayReadable) {
     EXPECT_EQ(Sorted(ui::ComboItems(dialog, ids::kDevice)),
               Sorted({"麦克风 (Tessaly HD Audio)", "Line In (Orvane USB)"}));
     EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0);
+}
+
+TEST(Devices, AListingInTheAnsiCodePageIsUsedAsItIs) {
+    // An encoder build that prints its names in code page 936 (narrow literals here are code
+    // page 936): the listing is not UTF-8.
+    const std::string name = "麦克风 (Tessaly)";
+    const std::string listing = ClassicListing({name, "Line In"});
+    SonafeedRun run;
+    ASSERT_TRUE(UseListing(run, listing));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(listing));
+    const Names items = ui::ComboItems(dialog, ids::kDevice);
+    ASSERT_EQ(Sorted(items), Sorted({name, "Line In"}));
+
+    const int position = items[0] == name ? 0 : 1;
+    ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kDevice, position));
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, ConfigDb().publish));
+    ASSERT_TRUE(GoLive(run));
+    EXPECT_NE(run.PublishRuns().back().find("audio=\"" + name + "\""), std::string::npos)
+        << run.PublishRuns().back();
+    ASSERT_TRUE(EndLive(run));
 }
 
 TEST(Devices, TheNewerListingFormatGivesTheAudioDevicesOnly) {

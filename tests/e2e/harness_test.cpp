@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/support/Loopback.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
 #include "tests/e2e/support/ProcessProbe.h"
 #include "tests/e2e/support/SonafeedRun.h"
@@ -34,10 +35,7 @@ class RawClient {
         DWORD timeout = kPatience;
         setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
                    sizeof timeout);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address = LoopbackAddress(port);
         connected_ = connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
         if (!connected_) error_ = WSAGetLastError();
     }
@@ -56,6 +54,12 @@ class RawClient {
         FD_SET(socket_, &set);
         timeval now = {0, 0};
         return select(0, &set, nullptr, nullptr, &now) > 0;
+    }
+    // What one receive brings; "" at the end or on error.
+    std::string ReadSome() {
+        char chunk[4096];
+        int got = recv(socket_, chunk, sizeof chunk, 0);
+        return got > 0 ? std::string(chunk, got) : std::string();
     }
     std::string ReadToEnd() {
         std::string received;
@@ -263,6 +267,45 @@ TEST(OpenApiStandIn, StopsPromptlyWithAnAnswerPendingAndFreesThePort) {
     RawClient nothing(OpenApiStandIn::ClosedPort());
     EXPECT_FALSE(nothing.Connected());
     EXPECT_EQ(nothing.Error(), WSAECONNREFUSED);
+}
+
+TEST(OpenApiStandIn, PacesChunkedAnswersStopsAfterTheHeadAndListensAgain) {
+    OpenApiStandIn server;
+    const unsigned short port = server.Port();
+    HttpAnswer paced{200, "0123456789"};
+    paced.chunks = 2;
+    paced.part_bytes = 40;
+    paced.gap_ms = 200;
+    server.QueueAnswer(paced);
+    HttpAnswer head_only{200, "never sent"};
+    head_only.kind = HttpAnswer::Kind::kHeadThenSilence;
+    server.QueueAnswer(head_only);
+
+    const DWORD start = GetTickCount();
+    const std::string answer = Exchange(port, PostHead(0));
+    const size_t parts = (answer.size() + paced.part_bytes - 1) / paced.part_bytes;
+    EXPECT_GE(GetTickCount() - start, (parts - 1) * paced.gap_ms);
+    EXPECT_NE(answer.find("\r\nTransfer-Encoding: chunked\r\n"), std::string::npos) << answer;
+    EXPECT_EQ(answer.substr(answer.find("\r\n\r\n") + 4), "5\r\n01234\r\n5\r\n56789\r\n0\r\n\r\n");
+
+    // The head announces a body that never comes, and the connection stays open.
+    RawClient waiting(port);
+    waiting.Send(PostHead(0));
+    std::string head;
+    while (head.find("\r\n\r\n") == std::string::npos) {
+        std::string more = waiting.ReadSome();
+        ASSERT_NE(more, "") << head;
+        head += more;
+    }
+    EXPECT_NE(head.find("\r\nContent-Length: 10\r\n"), std::string::npos) << head;
+    EXPECT_EQ(head.substr(head.find("\r\n\r\n") + 4), "");
+    EXPECT_FALSE(WaitUntil([&] { return waiting.Readable(); }, 500));
+
+    server.StopListening();
+    EXPECT_FALSE(RawClient(port).Connected());
+    ASSERT_TRUE(server.ListenAgain());
+    EXPECT_EQ(StatusLine(Exchange(port, PostHead(0))), "HTTP/1.1 200 OK");
+    EXPECT_EQ(server.Requests().size(), 3u);
 }
 
 SonafeedRun::Options TestDialog() {

@@ -1,25 +1,21 @@
 // The relay pull through the service's open API, seen from outside: what goes over the wire,
 // how the answers show in the window, how relay and live broadcast take turns, and what an
 // unreachable service does to the program.
-#include <winsock2.h>
 #include <windows.h>
 #include <wininet.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cctype>
 #include <cstdio>
-#include <cstdlib>
-#include <mutex>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/e2e/support/ConfigDb.h"
 #include "tests/e2e/support/Expected.h"
-#include "tests/e2e/support/Loopback.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
 #include "tests/e2e/support/OperatorSteps.h"
 #include "tests/e2e/support/SonafeedControls.h"
@@ -74,140 +70,17 @@ std::string WinInetDescription(DWORD error) {
     return description;
 }
 
-// The standard error box for a refused connection: checked, then closed by its OK button.
-void ConfirmConnectionErrorBox(const SonafeedRun& run) {
+// The standard error box for a WinINet error, a refused connection by default: checked, then
+// closed by its OK button.
+void ConfirmErrorBox(const SonafeedRun& run, DWORD error = ERROR_INTERNET_CANNOT_CONNECT) {
     HWND box = run.WaitForPopup();
     ASSERT_TRUE(box) << "no error box";
     EXPECT_EQ(ui::Caption(box), kBoxCaption);
-    const std::string description = WinInetDescription(ERROR_INTERNET_CANNOT_CONNECT);
+    const std::string description = WinInetDescription(error);
     EXPECT_NE(description, "");
     EXPECT_EQ(ui::MessageBoxText(box), description);
     ui::PressOk(box);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
-}
-
-// A server that answers every request with the same raw bytes, sent in parts with a pause
-// between them, and that can stop listening and listen again on the same port: what the
-// stand-in cannot do.
-class ScriptedServer {
-  public:
-    explicit ScriptedServer(std::vector<std::string> parts, DWORD gap_ms = 0)
-        : parts_(std::move(parts)), gap_ms_(gap_ms) {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    }
-    ~ScriptedServer() {
-        Stop();
-        WSACleanup();
-    }
-    ScriptedServer(const ScriptedServer&) = delete;
-    ScriptedServer& operator=(const ScriptedServer&) = delete;
-
-    // Port 0: any free port. The address may be reused, so a port just left can be taken again.
-    bool Listen(unsigned short port = 0) {
-        listener_ = ListenOnLoopback(port, true);
-        if (listener_ == INVALID_SOCKET) return false;
-        port_ = port;
-        stopping_ = false;
-        thread_ = std::thread(&ScriptedServer::AcceptLoop, this);
-        return true;
-    }
-    // Afterwards connections to the port are refused.
-    void Stop() {
-        stopping_ = true;
-        if (thread_.joinable()) thread_.join();
-        if (listener_ != INVALID_SOCKET) closesocket(listener_);
-        listener_ = INVALID_SOCKET;
-    }
-    unsigned short Port() const { return port_; }
-    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
-    std::vector<std::string> Bodies() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return bodies_;
-    }
-
-  private:
-    void AcceptLoop() {
-        while (!stopping_) {
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(listener_, &set);
-            timeval slice = {0, 50000};
-            if (select(0, &set, nullptr, nullptr, &slice) <= 0) continue;
-            SOCKET connection = accept(listener_, nullptr, nullptr);
-            if (connection == INVALID_SOCKET) continue;
-            Serve(connection);
-            closesocket(connection);
-        }
-    }
-    // The client sends one request at a time, so connections are served in turn.
-    void Serve(SOCKET connection) {
-        DWORD timeout = kPatience;
-        setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
-                   sizeof timeout);
-        std::string received;
-        auto receive = [&] {
-            char chunk[4096];
-            int got = recv(connection, chunk, sizeof chunk, 0);
-            if (got > 0) received.append(chunk, static_cast<size_t>(got));
-            return got > 0;
-        };
-        size_t head_end;
-        while ((head_end = received.find("\r\n\r\n")) == std::string::npos)
-            if (!receive()) return;
-        std::string head = received.substr(0, head_end);
-        std::transform(head.begin(), head.end(), head.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        size_t field = head.find("\r\ncontent-length:");
-        size_t length =
-            field == std::string::npos ? 0 : std::strtoul(head.c_str() + field + 17, nullptr, 10);
-        while (received.size() < head_end + 4 + length)
-            if (!receive()) return;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            bodies_.push_back(received.substr(head_end + 4, length));
-        }
-        for (size_t i = 0; i < parts_.size(); ++i) {
-            // Pacing the answer, not waiting for anything.
-            if (i > 0) Sleep(gap_ms_);
-            for (size_t sent = 0; sent < parts_[i].size();) {
-                int now = send(connection, parts_[i].data() + sent,
-                               static_cast<int>(parts_[i].size() - sent), 0);
-                if (now <= 0) return;
-                sent += static_cast<size_t>(now);
-            }
-        }
-        shutdown(connection, SD_SEND);
-    }
-
-    const std::vector<std::string> parts_;
-    const DWORD gap_ms_;
-    SOCKET listener_ = INVALID_SOCKET;
-    unsigned short port_ = 0;
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
-    mutable std::mutex mutex_;
-    std::vector<std::string> bodies_;
-};
-
-std::string WholeAnswer(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-}
-
-// A 200 answer in chunked transfer encoding, one part per chunk.
-std::vector<std::string> ChunkedAnswer(const std::string& body, size_t chunks) {
-    std::vector<std::string> parts = {"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                                      "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n"};
-    size_t size = (body.size() + chunks - 1) / chunks;
-    for (size_t pos = 0; pos < body.size(); pos += size) {
-        std::string chunk = body.substr(pos, size);
-        char length[16];
-        std::snprintf(length, sizeof length, "%lx\r\n", static_cast<unsigned long>(chunk.size()));
-        parts.push_back(length + chunk + "\r\n");
-    }
-    parts.back() += "0\r\n\r\n";
-    return parts;
 }
 
 // An answer of 300 KB whose only marker stands at its very end.
@@ -268,6 +141,13 @@ TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
 
     std::string utf8_answer = u8"{\"Flag\":101,\"Msg\":\"签名错误\"}";
+    // 600 KB of two-byte characters after an odd number of bytes: the log shows 511 bytes.
+    std::string long_utf8 = "{\"Flag\":101,\"Msg\":\"";
+    std::string long_cp936 = long_utf8;
+    while (long_utf8.size() < 600 * 1024) {
+        long_utf8 += u8"签";
+        long_cp936 += "签";
+    }
     struct Case {
         HttpAnswer answer;
         std::string logged;
@@ -282,6 +162,7 @@ TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
         {{404, kAccepted}, kHttpError + std::string("404")},
         {{500, "oops"}, kHttpError + std::string("500")},
         {{200, utf8_answer}, "{\"Flag\":101,\"Msg\":\"签名错误\"}"},
+        {{200, long_utf8 + "\"}"}, long_cp936.substr(0, 511) + "..."},
     };
     HWND dialog = run.Dialog();
     std::vector<std::string> expected;
@@ -339,12 +220,17 @@ TEST(Relay, OnlyTheExactSuccessMarkerInAWholeAnswerStartsTheRelay) {
 }
 
 TEST(Relay, SlowChunkedAnswerIsJudgedWhole) {
-    ScriptedServer service(ChunkedAnswer(LongAnswer("\"Flag\":100,\"Msg\":\"ok\"}"), 12), 40);
-    ASSERT_TRUE(service.Listen());
+    OpenApiStandIn service;
+    HttpAnswer chunked{200, LongAnswer("\"Flag\":100,\"Msg\":\"ok\"}")};
+    chunked.chunks = 12;
+    chunked.part_bytes = chunked.body.size() / 12;
+    chunked.gap_ms = 40;
+    service.SetDefaultAnswer(chunked);
     SonafeedRun run(WithOpenApi(service.Address()));
     ASSERT_TRUE(StartShown(run, ConfigDb()));
 
-    EXPECT_EQ(service.Bodies(), std::vector<std::string>{PullBody(ConfigDb(), "play")});
+    ASSERT_EQ(service.Requests().size(), 1u);
+    EXPECT_EQ(service.Requests()[0].body, PullBody(ConfigDb(), "play"));
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
     EXPECT_EQ(run.Messages(), std::vector<std::string>{kPulling});
 }
@@ -506,7 +392,7 @@ TEST(Relay, UnreachableServiceShowsTheErrorBoxAndChangesNothing) {
     EXPECT_FALSE(ui::ComboItems(dialog, ids::kDevice).empty());
     EXPECT_EQ(ui::ControlText(dialog, ids::kPublishUrl), settings.publish);
     EXPECT_EQ(ui::ControlText(dialog, ids::kPullUrl), settings.pull);
-    ConfirmConnectionErrorBox(run);
+    ConfirmErrorBox(run);
     ASSERT_TRUE(run.WaitForDialog());
     EXPECT_EQ(run.Messages(), std::vector<std::string>{});
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
@@ -515,7 +401,7 @@ TEST(Relay, UnreachableServiceShowsTheErrorBoxAndChangesNothing) {
     settings.pull = "rtmp://src.example.com/live/new";
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kPullUrl, settings.pull));
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
-    ConfirmConnectionErrorBox(run);
+    ConfirmErrorBox(run);
     EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes());
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
     EXPECT_EQ(run.Messages(), std::vector<std::string>{});
@@ -526,7 +412,7 @@ TEST(Relay, UnreachableServiceShowsTheErrorBoxAndChangesNothing) {
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
     ASSERT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 1; }));
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
-    ConfirmConnectionErrorBox(run);
+    ConfirmErrorBox(run);
     EXPECT_EQ(run.Messages(), (std::vector<std::string>{kLive, kLiveClosed}));
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 0; }));
     EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
@@ -537,8 +423,8 @@ TEST(Relay, UnreachableServiceShowsTheErrorBoxAndChangesNothing) {
 }
 
 TEST(Relay, UnreachableServiceWithAHeldRelay) {
-    ScriptedServer service({WholeAnswer(kAccepted)});
-    ASSERT_TRUE(service.Listen());
+    OpenApiStandIn service;
+    service.SetDefaultAnswer({200, kAccepted});
     SonafeedRun run(WithOpenApi(service.Address()));
     ConfigDb settings;
     ASSERT_TRUE(StartShown(run, settings));
@@ -546,9 +432,9 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     ASSERT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
 
     // Going live: the "del" cannot be sent, the broadcast does not start.
-    service.Stop();
+    service.StopListening();
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
-    ConfirmConnectionErrorBox(run);
+    ConfirmErrorBox(run);
     EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
     EXPECT_EQ(run.CountRunning(kEncoder), 0);
@@ -556,7 +442,7 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     EXPECT_EQ(run.Messages(), std::vector<std::string>{kPulling});
 
     // Once the service is back, the next click starts the broadcast (it does not stop one).
-    ASSERT_TRUE(service.Listen(service.Port())) << "port " << service.Port() << " taken";
+    ASSERT_TRUE(service.ListenAgain()) << "port " << service.Port() << " taken";
     ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
     ASSERT_TRUE(WaitForMessages(run, 3));
     EXPECT_EQ(run.Messages(), (std::vector<std::string>{kPulling, kPullStopped, kLive}));
@@ -567,9 +453,9 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     ASSERT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
 
     // Stopping the relay fails: still held, nothing logged.
-    service.Stop();
+    service.StopListening();
     ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
-    ConfirmConnectionErrorBox(run);
+    ConfirmErrorBox(run);
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
     EXPECT_EQ(run.Messages().size(), 5u);
 
@@ -578,12 +464,89 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     settings.id = "i2";
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessId, settings.id));
     ui::PostClose(dialog);
-    ConfirmConnectionErrorBox(run);
+    ConfirmErrorBox(run);
     EXPECT_TRUE(run.WaitForExit());
     EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes());
-    EXPECT_EQ(service.Bodies(),
-              (std::vector<std::string>{PullBody(sent, "play"), PullBody(sent, "del"),
-                                        PullBody(sent, "add")}));
+    std::vector<std::string> bodies;
+    for (const HttpRequest& request : service.Requests())
+        bodies.push_back(request.body);
+    EXPECT_EQ(bodies, (std::vector<std::string>{PullBody(sent, "play"), PullBody(sent, "del"),
+                                                PullBody(sent, "add")}));
+}
+
+// The dialog answers again within this time of a click whose request a server holds (at
+// start-up: of the request's arrival): the request's deadline of 30 s and room for the box.
+constexpr DWORD kAnswersAgainMs = 35000;
+
+// A server that takes the request and then holds it, against a click on 开始拉流 or the
+// start-up request; what the operator sees once the program gives up.
+struct SlowCase {
+    const char* server;
+    HttpAnswer answer;
+    bool at_startup;
+    DWORD answered_ms = 0;
+
+    void Run(OpenApiStandIn& service, SonafeedRun& run) {
+        SCOPED_TRACE(std::string(server) + (at_startup ? ", start-up request" : ", click"));
+        ConfigDb settings;
+        DWORD start = 0;
+        if (at_startup) {
+            service.SetDefaultAnswer(answer);
+            ASSERT_TRUE(run.WriteFileBytes(kConfig, settings.Bytes("\r\n")));
+            ASSERT_TRUE(run.Start());
+            ASSERT_EQ(service.Requests().size(), 1u);
+            start = service.Requests()[0].received_at;
+        } else {
+            service.QueueAnswer({200, ""});
+            service.SetDefaultAnswer(answer);
+            ASSERT_TRUE(StartShown(run, settings));
+            start = GetTickCount();
+            ASSERT_TRUE(ui::Click(run.Dialog(), ids::kStartPull));
+        }
+        ASSERT_TRUE(run.WaitForPopup(2 * kAnswersAgainMs)) << "no error box";
+        answered_ms = GetTickCount() - start;
+        EXPECT_LT(answered_ms, kAnswersAgainMs);
+        ConfirmErrorBox(run, ERROR_INTERNET_TIMEOUT);
+        ASSERT_TRUE(run.WaitForDialog());
+        EXPECT_EQ(service.Requests().size(), at_startup ? 1u : 2u);
+        EXPECT_EQ(run.Messages(), std::vector<std::string>{});
+        EXPECT_EQ(ButtonText(run, ids::kStartPull), kStartPull);
+        EXPECT_TRUE(run.Close());
+    }
+};
+
+TEST(Relay, ASlowServiceEndsInATimeOutErrorAndTheWindowCanBeClosed) {
+    HttpAnswer silent;
+    silent.delay_ms = INFINITE;
+    HttpAnswer head_only{200, kAccepted};
+    head_only.kind = HttpAnswer::Kind::kHeadThenSilence;
+    // The whole answer would take hours.
+    HttpAnswer trickle{200, std::string(4096, ' ') + kAccepted};
+    trickle.part_bytes = 1;
+    trickle.gap_ms = 3000;
+    std::vector<SlowCase> cases;
+    for (bool at_startup : {false, true}) {
+        cases.push_back({"never answers", silent, at_startup});
+        cases.push_back({"answers the head, then nothing", head_only, at_startup});
+        cases.push_back({"trickles a byte every 3 s", trickle, at_startup});
+    }
+
+    // Each case mostly waits for the deadline, each with its own program and server, so they
+    // wait at the same time; the harness objects are made and ended on this thread.
+    std::vector<std::unique_ptr<OpenApiStandIn>> services;
+    std::vector<std::unique_ptr<SonafeedRun>> runs;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        services.push_back(std::make_unique<OpenApiStandIn>());
+        runs.push_back(std::make_unique<SonafeedRun>(WithOpenApi(services[i]->Address())));
+    }
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < cases.size(); ++i)
+        threads.emplace_back(&SlowCase::Run, &cases[i], std::ref(*services[i]), std::ref(*runs[i]));
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const SlowCase& c : cases)
+        std::printf("[ timing ] %s, %s: the dialog answered again after %lu ms\n", c.server,
+                    c.at_startup ? "start-up request" : "click", c.answered_ms);
 }
 
 } // namespace

@@ -86,18 +86,25 @@ TEST(Settings, SaveTriggersWriteEightLinesWithTheAddressLastTakenIn) {
     EXPECT_TRUE(run.Close());
 }
 
-TEST(Settings, LfAndCrLfLineEndsLoadTheSameValues) {
+TEST(Settings, LineEndsAndAByteOrderMarkLoadTheSameValuesAndSaveBackWithout) {
     OpenApiStandIn service;
     const std::vector<std::string> lines = {"1",      kOldUrl,    "1",       "9",
                                             kPullUrl, kAccessKey, kAccessId, "1"};
-    for (const char* line_end : {"\n", "\r\n"}) {
-        SCOPED_TRACE(line_end[0] == '\n' ? "LF" : "CR LF");
-        std::string bytes = ConfigBytes(lines, line_end);
-        // A last line without its line end is a line all the same.
-        if (line_end[0] == '\n') bytes.pop_back();
-
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    std::string lf = ConfigBytes(lines, "\n");
+    // A last line without its line end is a line all the same.
+    lf.pop_back();
+    const Case cases[] = {{"LF", lf},
+                          {"CR LF", ConfigBytes(lines, "\r\n")},
+                          // As an editor saves the file in UTF-8.
+                          {"byte order mark", "\xEF\xBB\xBF" + ConfigBytes(lines, "\r\n")}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         SonafeedRun run(WithOpenApi(service.Address()));
-        ASSERT_TRUE(run.WriteFileBytes(kConfig, bytes));
+        ASSERT_TRUE(run.WriteFileBytes(kConfig, c.bytes));
         ASSERT_TRUE(run.Start());
         ASSERT_TRUE(run.WaitForDialog());
         HWND dialog = run.Dialog();
@@ -110,7 +117,29 @@ TEST(Settings, LfAndCrLfLineEndsLoadTheSameValues) {
         EXPECT_EQ(ui::ControlText(dialog, ids::kAccessKey), kAccessKey);
         EXPECT_EQ(ui::ControlText(dialog, ids::kAccessId), kAccessId);
         EXPECT_EQ(ui::CheckState(dialog, ids::kAutoPull), BST_CHECKED);
+
+        ASSERT_TRUE(Toggle(dialog, ids::kMinimizeToTray));
+        EXPECT_EQ(run.ReadFileBytes(kConfig),
+                  ConfigBytes({"1", kOldUrl, "0", "9", kPullUrl, kAccessKey, kAccessId, "1"}));
     }
+}
+
+TEST(Settings, ALineBreakInsideAFieldNeverAddsLines) {
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ConfigDb settings;
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, settings.Bytes()));
+    ASSERT_TRUE(StartShown(run));
+    HWND dialog = run.Dialog();
+    const std::string key = settings.key + "\r\nk2";
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessKey, key));
+    ASSERT_EQ(ui::ControlText(dialog, ids::kAccessKey), key);
+
+    ASSERT_TRUE(GoLive(run));
+    // Only what stands before the line break is kept; the dialog still shows it all.
+    EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes());
+    EXPECT_EQ(ui::ControlText(dialog, ids::kAccessKey), key);
+    ASSERT_TRUE(EndLive(run));
 }
 
 } // namespace

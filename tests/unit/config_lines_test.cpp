@@ -21,6 +21,7 @@ ConfigValues Load(const std::string& file) {
         size_t end = file.find('\n', begin);
         end = end == std::string::npos ? file.size() : end + 1;
         std::string line = file.substr(begin, end - begin);
+        if (begin == 0) SkipByteOrderMark(line);
         begin = end;
         CleanConfigLine(line);
         ApplyConfigLine(++lineNumber, line, values);
@@ -140,6 +141,18 @@ TEST(ConfigLines, LoadsFiles) {
         {"0\nU\n\n\nP\nK\nI\n\n", "0|U|0|1|P|K|I|0"},
         {"99999999999\nU\n-99999999999\n", "2147483647|U|-2147483648|1||||0"},
         {"\t3\na\tb\n", "3|a\tb|0|1||||0"},
+        // A byte order mark only counts at the very start.
+        {"\xEF\xBB\xBF"
+         "2\r\nrtmp://h/a/s\r\n",
+         twoLines},
+        {"\xEF\xBB\xBF", "0||0|1||||0"},
+        {"\xEF\xBB"
+         "2\n",
+         "0||0|1||||0"},
+        {"2\n\xEF\xBB\xBF"
+         "rtmp://h/a/s\n",
+         "2|\xEF\xBB\xBF"
+         "rtmp://h/a/s|0|1||||0"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Describe(Load(c.file)), c.expected) << testing::PrintToString(c.file);
@@ -157,4 +170,8 @@ TEST(ConfigLines, WrittenValuesLoadBack) {
     for (const ConfigValues& values : {typical, extremes, ConfigValues{}}) {
         EXPECT_EQ(Describe(Load(TextModeWrite(FormatConfig(values)))), Describe(values));
     }
+
+    // A text value keeps only what stands before its first line break.
+    const ConfigValues broken{0, "rtmp://h/a/s\r\nx", 0, 1, "\nP", "K\rK", "I\n\r", 0};
+    EXPECT_EQ(FormatConfig(broken), "0\r\nrtmp://h/a/s\r\n0\r\n1\r\n\r\nK\r\nI\r\n0\r\n");
 }

@@ -164,6 +164,31 @@ TEST(PullRequest, JudgesAnswers) {
     }
 }
 
+TEST(PullRequest, CutsLongAnswersForTheLogOnACharacterBoundary) {
+    const std::string a511(511, 'a');
+    const std::string zhong = "\xD6\xD0"; // 中
+    const struct {
+        std::string error;
+        std::string expected;
+    } cases[] = {
+        {"", ""},
+        {std::string(512, 'a'), std::string(512, 'a')},
+        {std::string(513, 'a'), std::string(512, 'a') + "..."},
+        // A character across the limit is left out whole.
+        {a511 + zhong, a511 + "..."},
+        {"a" + std::string(600, '\x81'), "a" + std::string(510, '\x81') + "..."},
+        // A lead byte without a valid trail byte stands alone.
+        {a511 + "\x81" + "0yz", a511 + "\x81" + "..."},
+        // A trail byte 0x5C is part of its character.
+        {a511.substr(1) + "\x81\x5C" + "c", a511.substr(1) + "\x81\x5C" + "..."},
+    };
+    for (const auto& c : cases) {
+        const std::string cut = AnswerForLog(c.error);
+        EXPECT_EQ(cut, c.expected) << c.error.size();
+        EXPECT_LE(cut.size(), kMaxLoggedAnswerBytes + 3);
+    }
+}
+
 TEST(PullRequest, FormatsPostErrors) {
     EXPECT_EQ(FormatPostError(404), "POST err \xA3\xBA"
                                     "404");

@@ -2,16 +2,21 @@
 
 namespace e2e {
 
-SOCKET ListenOnLoopback(unsigned short& port, bool reusable) {
-    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (listener == INVALID_SOCKET) return listener;
-    BOOL reuse = reusable;
-    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
-               sizeof reuse);
+sockaddr_in LoopbackAddress(unsigned short port) {
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+SOCKET ListenOnLoopback(unsigned short& port) {
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (listener == INVALID_SOCKET) return listener;
+    BOOL reuse = TRUE;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+               sizeof reuse);
+    sockaddr_in address = LoopbackAddress(port);
     int length = sizeof address;
     if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listener, SOMAXCONN) != 0 ||

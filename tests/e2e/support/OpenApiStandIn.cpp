@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 
 namespace e2e {
@@ -101,6 +102,19 @@ void ParseHead(HttpRequest& request) {
     }
 }
 
+// `body` in chunked transfer encoding, in `chunks` chunks of nearly equal size.
+std::string Chunked(const std::string& body, size_t chunks) {
+    std::string encoded;
+    const size_t size = std::max<size_t>((body.size() + chunks - 1) / chunks, 1);
+    for (size_t pos = 0; pos < body.size(); pos += size) {
+        const std::string chunk = body.substr(pos, size);
+        char length[16];
+        std::snprintf(length, sizeof length, "%lx\r\n", static_cast<unsigned long>(chunk.size()));
+        encoded += length + chunk + "\r\n";
+    }
+    return encoded + "0\r\n\r\n";
+}
+
 } // namespace
 
 std::string HttpRequest::Header(const std::string& name) const {
@@ -112,11 +126,7 @@ std::string HttpRequest::Header(const std::string& name) const {
 OpenApiStandIn::OpenApiStandIn() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    unsigned short port = 0;
-    listener_ = ListenOnLoopback(port);
-    if (listener_ == INVALID_SOCKET) return;
-    port_ = port;
-    acceptor_ = std::thread(&OpenApiStandIn::AcceptLoop, this);
+    Listen();
 }
 
 OpenApiStandIn::~OpenApiStandIn() {
@@ -131,6 +141,33 @@ OpenApiStandIn::~OpenApiStandIn() {
         server.join();
     if (listener_ != INVALID_SOCKET) closesocket(listener_);
     WSACleanup();
+}
+
+bool OpenApiStandIn::Listen() {
+    unsigned short port = port_;
+    listener_ = ListenOnLoopback(port);
+    if (listener_ == INVALID_SOCKET) return false;
+    port_ = port;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        listening_ = true;
+    }
+    acceptor_ = std::thread(&OpenApiStandIn::AcceptLoop, this);
+    return true;
+}
+
+void OpenApiStandIn::StopListening() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        listening_ = false;
+    }
+    if (acceptor_.joinable()) acceptor_.join();
+    if (listener_ != INVALID_SOCKET) closesocket(listener_);
+    listener_ = INVALID_SOCKET;
+}
+
+bool OpenApiStandIn::ListenAgain() {
+    return listener_ == INVALID_SOCKET && Listen();
 }
 
 std::string OpenApiStandIn::Address() const {
@@ -170,10 +207,16 @@ unsigned short OpenApiStandIn::ClosedPort() {
     return port;
 }
 
+bool OpenApiStandIn::Pause(DWORD ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return !stopping_changed_.wait_for(lock, std::chrono::milliseconds(ms),
+                                       [this] { return stopping_; });
+}
+
 void OpenApiStandIn::AcceptLoop() {
     auto stopped = [this] {
         std::lock_guard<std::mutex> lock(mutex_);
-        return stopping_;
+        return stopping_ || !listening_;
     };
     while (WaitReadable(listener_, stopped)) {
         SOCKET connection = accept(listener_, nullptr, nullptr);
@@ -215,6 +258,7 @@ void OpenApiStandIn::Serve(Socket connection) {
             std::strtoul(request.Header("Content-Length").c_str(), nullptr, 10), kMaxBody);
         whole = read_until([&] { return received.size() >= request.head.size() + length; });
         request.body = received.substr(request.head.size(), length);
+        request.received_at = GetTickCount();
     }
     if (!whole || head_end == std::string::npos) {
         closesocket(connection);
@@ -229,20 +273,26 @@ void OpenApiStandIn::Serve(Socket connection) {
         answer = queued_.empty() ? default_ : queued_.front();
         if (!queued_.empty()) queued_.pop_front();
     }
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        stopping_changed_.wait_for(lock, std::chrono::milliseconds(answer.delay_ms),
-                                   [this] { return stopping_; });
-    }
-    if (answer.kind != HttpAnswer::Kind::kCloseWithoutAnswer) {
-        bool cut = answer.kind == HttpAnswer::Kind::kCloseMidBody;
-        size_t announced = cut ? std::max<size_t>(answer.body.size(), 1) : answer.body.size();
-        std::string reply = "HTTP/1.1 " + std::to_string(answer.status) + " " +
-                            Reason(answer.status) + "\r\nContent-Type: " + answer.content_type +
-                            "\r\nContent-Length: " + std::to_string(announced) +
-                            "\r\nConnection: close\r\n\r\n" +
-                            answer.body.substr(0, cut ? answer.body.size() / 2 : std::string::npos);
-        SendAll(connection, reply);
+    if (Pause(answer.delay_ms) && answer.kind != HttpAnswer::Kind::kCloseWithoutAnswer) {
+        const bool cut = answer.kind == HttpAnswer::Kind::kCloseMidBody;
+        const bool chunked = answer.chunks > 0 && answer.kind == HttpAnswer::Kind::kNormal;
+        std::string body = chunked ? Chunked(answer.body, answer.chunks) : answer.body;
+        std::string length = "Content-Length: " +
+                             std::to_string(cut ? std::max<size_t>(body.size(), 1) : body.size());
+        if (cut) body.resize(body.size() / 2);
+        if (answer.kind == HttpAnswer::Kind::kHeadThenSilence) body.clear();
+        const std::string reply = "HTTP/1.1 " + std::to_string(answer.status) + " " +
+                                  Reason(answer.status) +
+                                  "\r\nContent-Type: " + answer.content_type + "\r\n" +
+                                  (chunked ? "Transfer-Encoding: chunked" : length) +
+                                  "\r\nConnection: close\r\n\r\n" + body;
+        const size_t part = answer.part_bytes ? answer.part_bytes : reply.size();
+        for (size_t sent = 0; sent < reply.size(); sent += part) {
+            if ((sent > 0 && !Pause(answer.gap_ms)) ||
+                !SendAll(connection, reply.substr(sent, part)))
+                break;
+        }
+        if (answer.kind == HttpAnswer::Kind::kHeadThenSilence) Pause(INFINITE);
     }
     shutdown(connection, SD_SEND);
     closesocket(connection);

@@ -1,6 +1,7 @@
 // An HTTP/1.1 server on 127.0.0.1 standing in for the service's open API: records every
-// request and answers as the test says. One request per connection, answered with
-// "Connection: close"; chunked request bodies are not supported.
+// request and answers as the test says, also slowly, partly or never, and can stop listening
+// and listen again. One request per connection, answered with "Connection: close"; chunked
+// request bodies are not supported.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +29,8 @@ struct HttpRequest {
     std::vector<std::pair<std::string, std::string>> headers;
     // Content-Length bytes after the head.
     std::string body;
+    // GetTickCount() when the request had arrived whole.
+    DWORD received_at = 0;
 
     // The first header of that name, compared without case; "" when absent.
     std::string Header(const std::string& name) const;
@@ -39,12 +42,21 @@ struct HttpAnswer {
         kCloseWithoutAnswer,
         // Headers announce the whole body, half of it is sent, the connection closes.
         kCloseMidBody,
+        // The status line and headers, then nothing until the stand-in stops.
+        kHeadThenSilence,
     };
     int status = 200;
     std::string body;
-    DWORD delay_ms = 0; // before anything is sent, closing included
+    // Before anything is sent, closing included; INFINITE: until the stand-in stops.
+    DWORD delay_ms = 0;
     Kind kind = Kind::kNormal;
     std::string content_type = "text/plain";
+    // The body goes out in this many chunks of chunked transfer encoding (0: Content-Length).
+    size_t chunks = 0;
+    // The answer as sent, head included, goes out in parts of this many bytes with gap_ms
+    // between them (0: at once).
+    size_t part_bytes = 0;
+    DWORD gap_ms = 0;
 };
 
 class OpenApiStandIn {
@@ -68,11 +80,19 @@ class OpenApiStandIn {
     // True once at least `count` requests have been received whole (before their answer).
     bool WaitForRequests(size_t count, DWORD timeout_ms = kPatience) const;
 
+    // Connections to the port are refused from now on; exchanges already accepted go on.
+    void StopListening();
+    // Listens on the same port again; false when it cannot.
+    bool ListenAgain();
+
     // A port on 127.0.0.1 that nothing listens on: bound, read, closed.
     static unsigned short ClosedPort();
 
   private:
+    bool Listen();
     void AcceptLoop();
+    // Waits `ms` or until the stand-in stops; false when it stops.
+    bool Pause(DWORD ms);
     // Sockets are held as their integer value so that this header needs no winsock2.h, which
     // must come before windows.h in every file that includes it.
     using Socket = std::uintptr_t;
@@ -85,7 +105,7 @@ class OpenApiStandIn {
     mutable std::mutex mutex_;
     std::condition_variable stopping_changed_;
     bool stopping_ = false;
-    std::vector<SOCKET> open_;
+    bool listening_ = false;
     std::vector<std::thread> servers_;
     std::vector<HttpRequest> requests_;
     std::deque<HttpAnswer> queued_;
