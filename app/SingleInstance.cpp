@@ -12,13 +12,24 @@ constexpr DWORD kPollMs = 50;
 // A running instance whose window does not show up within this time gets no command.
 constexpr DWORD kFindWindowMs = 10000;
 
-// The mutex's name without its session prefix, and the window property's name.
+// The mutex's name without its session prefix, and the window property's name: the user's
+// name and a hash of the program's path, so that each installation has its own instance (and
+// a name short enough for a window property, whatever the path).
 std::string InstanceName() {
     char user[UNLEN + 1] = {};
     DWORD size = sizeof user;
     std::string name = "Sonafeed-";
     if (::GetUserNameA(user, &size)) name += user;
-    return name;
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    ::CharLowerA(path);
+    unsigned long long hash = 14695981039346656037ull; // 64-bit FNV-1a
+    for (const char* c = path; *c; ++c)
+        hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+    char hex[20];
+    wsprintfA(hex, "-%08lx%08lx", static_cast<unsigned long>(hash >> 32),
+              static_cast<unsigned long>(hash));
+    return name + hex;
 }
 
 struct WindowSearch {

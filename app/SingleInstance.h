@@ -1,6 +1,7 @@
-// One instance per user: a later start of the program hands its command to the instance that
-// runs and ends. Both find each other by a name made from the user's name, so an instance of
-// another user is never disturbed; nothing listens on the network.
+// One instance per user and installation: a later start of the program hands its command to the
+// instance that runs and ends. Both find each other by a name made from the user's name and the
+// program's path, so an instance of another user or another installation is never disturbed;
+// nothing listens on the network.
 #pragma once
 #include "app/CommandLine.h"
 #include "framework/Handle.h"

@@ -1,5 +1,5 @@
-// One instance per user: later starts of the program hand their switch to the running instance
-// and end; the first start's own /live waits for its start-up.
+// One instance per user and installation: later starts of the program hand their switch to the
+// running instance and end; the first start's own /live waits for its start-up.
 #include <windows.h>
 
 #include <gtest/gtest.h>
