@@ -48,8 +48,12 @@ constexpr char kHang[] = "listing_hang=1\r\n";
     size_t before = run.ListingRuns().size();
     if (!ui::Click(dialog, ids::kRefreshDevices))
         return ::testing::AssertionFailure() << "refresh button not clickable";
-    if (!WaitUntil([&] { return run.ListingRuns().size() > before; }))
-        return ::testing::AssertionFailure() << "no listing run after the click";
+    if (!WaitUntil([&] { return run.ListingRuns().size() > before; })) {
+        // Under Wine the tool's start has been seen to fail now and then; say so when it did.
+        HWND box = run.Popup();
+        return ::testing::AssertionFailure() << "no listing run after the click"
+                                             << (box ? "; box: " + ui::MessageBoxText(box) : "");
+    }
     if (!ui::Settled(dialog, timeout_ms))
         return ::testing::AssertionFailure() << "refresh still running after " << timeout_ms;
     return ::testing::AssertionSuccess();
