@@ -23,8 +23,7 @@ for part in "${parts[@]}"; do
         # Where no Wine runs at all, the shipped 32-bit tree is built all the same.
         arch=$(winarch)
         [ "$arch" = none ] && arch=win32
-        other=win32
-        [ "$arch" = win32 ] && other=win64
+        other=$(winother "$arch")
         build=$(winbuild "$arch")
         cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
               -DCMAKE_TOOLCHAIN_FILE="$(wintoolchain "$arch")" >/dev/null

@@ -33,8 +33,7 @@ if bash "$root/scripts/build.sh" windows; then
     run_tree "windows $arch" "$build"
     # The other architecture's product is built, not run: of its tests only the check that
     # Windows XP can load it applies, and the shipped 32-bit exe is the one that matters.
-    other=win32
-    [ "$arch" = win32 ] && other=win64
+    other=$(winother "$arch")
     run_tree "windows $other product" "$(winbuild "$other")-product" -R exe_loads_on_xp
 else
     summaries+=("windows $arch: build failed"); status=1

@@ -2,6 +2,7 @@
 #   winarch          prints win32 where Wine's 32-bit loader runs, win64 where only 64-bit Wine
 #                    runs (kernels without 32-bit support), none where neither does.
 #                    SONAFEED_WINARCH=win32 or win64 forces either.
+#   winother ARCH    the other architecture, whose product is built but not run
 #   winbuild ARCH    the build tree of that architecture
 #   wintoolchain ARCH  its toolchain file
 #   wintools ARCH    the tree of the soak and benchmark tools
@@ -17,6 +18,7 @@ winarch() {
         echo none
     fi
 }
+winother() { if [ "$1" = win64 ]; then echo win32; else echo win64; fi; }
 winbuild() { if [ "$1" = win64 ]; then echo "$root/build/win64"; else echo "$root/build/win"; fi; }
 wintoolchain() {
     if [ "$1" = win64 ]; then echo "$root/cmake/toolchain-mingw-x86_64.cmake"
