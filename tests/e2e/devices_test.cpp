@@ -49,7 +49,7 @@ constexpr char kHang[] = "listing_hang=1\r\n";
     if (!ui::Click(dialog, ids::kRefreshDevices))
         return ::testing::AssertionFailure() << "refresh button not clickable";
     if (!WaitUntil([&] { return run.ListingRuns().size() > before; })) {
-        // Under Wine the tool's start has been seen to fail now and then; say so when it did.
+        // A tool that could not start leaves a message box: name it.
         HWND box = run.Popup();
         return ::testing::AssertionFailure() << "no listing run after the click"
                                              << (box ? "; box: " + ui::MessageBoxText(box) : "");
