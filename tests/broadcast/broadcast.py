@@ -234,17 +234,22 @@ rtmp {{
         return deadline.wait_until(found, timeout, what)
 
 
+def listening_address(process, log, name):
+    """The loopback address a helper process prints first ("listening on 127.0.0.1:port")."""
+    ready, _, _ = select.select([process.stdout], [], [], 15)
+    line = process.stdout.readline().decode() if ready else ""
+    match = re.search(r"listening on (127\.0\.0\.1:\d+)", line)
+    if not match:
+        raise Abort(f"{name} did not start: {tail(log)}")
+    return match.group(1)
+
+
 class StandIn:
     def __init__(self, processes, log, rtmp_server):
         self.process = processes.start(
             [sys.executable, str(HERE / "openapi_standin.py"), "--port", "0", "--rtmp-server",
              rtmp_server, "--log", str(log)], log, stdout=subprocess.PIPE)
-        ready, _, _ = select.select([self.process.stdout], [], [], 15)
-        line = self.process.stdout.readline().decode() if ready else ""
-        match = re.search(r"listening on (127\.0\.0\.1:\d+)", line)
-        if not match:
-            raise Abort(f"the open API stand-in did not start: {tail(log)}")
-        self.address = match.group(1)
+        self.address = listening_address(self.process, log, "the open API stand-in")
         # Loopback only, whatever proxy the environment names.
         self.opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
 
@@ -263,12 +268,7 @@ class Link:
         self.process = processes.start(
             [sys.executable, str(HERE / "link.py"), "--target", str(target_port)], log,
             stdout=subprocess.PIPE)
-        ready, _, _ = select.select([self.process.stdout], [], [], 15)
-        line = self.process.stdout.readline().decode() if ready else ""
-        match = re.search(r"listening on (127\.0\.0\.1:\d+)", line)
-        if not match:
-            raise Abort(f"the link to the RTMP server did not start: {tail(log)}")
-        self.address = match.group(1)
+        self.address = listening_address(self.process, log, "the link to the RTMP server")
 
 
 class Sonafeed:
