@@ -41,10 +41,11 @@ add_executable(Sonafeed WIN32
     live/PublishCheck.cpp
     live/Encoder.cpp
     live/LiveControl.cpp
+    live/RtmpProbe.cpp
     relay/OpenApiClient.cpp
     relay/RelayControl.cpp
     res/Sonafeed.rc)
-target_link_libraries(Sonafeed PRIVATE sonafeed_core sonafeed_framework advapi32
+target_link_libraries(Sonafeed PRIVATE sonafeed_core sonafeed_framework advapi32 ws2_32
                       ${SONAFEED_STATIC_LINK})
 target_link_options(Sonafeed PRIVATE $<$<CONFIG:Release>:-s>)
 set_source_files_properties(res/Sonafeed.rc PROPERTIES OBJECT_DEPENDS

@@ -79,6 +79,7 @@ void CSonafeedDlg::RefreshDevices() {
     CHandle thread(tool.hThread);
     std::string output;
     const bool listingComplete = CollectToolOutput(process.Get(), reader.Get(), output);
+    ReadEncoderBanner(output);
 
     CStdioFile file;
     if (!file.Open(texts::kDeviceFile,

@@ -2,6 +2,7 @@
 #include "FuzzText.h"
 
 #include "live/PublishUrl.h"
+#include "live/RtmpServer.h"
 
 #include <algorithm>
 
@@ -17,6 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (accepted) {
         Require(url.size() >= 12 && url.compare(0, 7, "rtmp://") == 0,
                 "an accepted address is long enough and starts with the scheme");
+    }
+
+    RtmpServer server;
+    if (RtmpServerOf(url, server)) {
+        Require(!server.host.empty() && server.port != 0, "a server has a host and a port");
+        Require(url.find(server.host) != std::string::npos, "the host is taken from the address");
     }
 
     std::string appId = "untouched-app";

@@ -77,6 +77,8 @@ void CSonafeedDlg::StartEncoder() {
     // Outside the NT family the handle cannot be inherited: the child writes nowhere.
     m_bStatusWatched = m_pi.hProcess && status != INVALID_HANDLE_VALUE && nt;
     m_stallWatch.Reset();
+    ++m_nEncoderRun;
+    m_serverWatch.Reset();
     if (status != INVALID_HANDLE_VALUE) ::CloseHandle(status);
 }
 
@@ -93,19 +95,32 @@ void CSonafeedDlg::StopEncoder() {
     CloseEncoderHandles();
 }
 
-void CSonafeedDlg::ReportEncoderExit() {
-    if (!m_bStatusWatched) return;
+// Logs an exited encoder's last line, once. True when that encoder refused libfdk_aac, so that
+// the next start, with the built-in aac, can follow at once.
+bool CSonafeedDlg::ReportEncoderExit() {
+    if (!m_bStatusWatched) return false;
     m_bStatusWatched = false;
     std::string tail;
-    if (!ReadStatusTail(tail)) return;
+    if (!ReadStatusTail(tail)) return false;
     CString line(LastStatusLine(tail));
-    if (line.IsEmpty()) return;
+    if (line.IsEmpty()) return false;
     Utf8ToAnsi(&line);
     AddLog(CString(texts::kEncoderSays) + line);
-    if (!m_bBuiltInAac && LacksLibfdkAac(tail)) {
-        m_bBuiltInAac = true;
-        AddLog(texts::kBuiltInAacFallback);
-    }
+    const bool refused = !m_bBuiltInAac && LacksLibfdkAac(tail);
+    if (refused) UseBuiltInAac();
+    return refused;
+}
+
+// A build whose banner says it lacks libfdk_aac starts with the built-in aac from the first
+// start on, instead of being refused first.
+void CSonafeedDlg::ReadEncoderBanner(const std::string& output) {
+    if (LibfdkAacInBanner(output) == LibfdkAac::kAbsent) UseBuiltInAac();
+}
+
+void CSonafeedDlg::UseBuiltInAac() {
+    if (m_bBuiltInAac) return;
+    m_bBuiltInAac = true;
+    AddLog(texts::kBuiltInAacFallback);
 }
 
 bool CSonafeedDlg::EncoderStalled() {

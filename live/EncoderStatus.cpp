@@ -5,6 +5,8 @@
 namespace {
 constexpr char kBlanksAndLineEnds[] = " \t\r\n";
 constexpr char kLineEnds[] = "\r\n";
+constexpr char kConfigurationMark[] = "configuration:";
+constexpr char kLibfdkAacOption[] = "--enable-libfdk-aac";
 
 bool IsUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -26,4 +28,19 @@ std::string LastStatusLine(const std::string& tail) {
 
 bool LacksLibfdkAac(const std::string& tail) {
     return tail.find(std::string("Unknown encoder '") + kLibfdkAac + "'") != std::string::npos;
+}
+
+LibfdkAac LibfdkAacInBanner(const std::string& output) {
+    const size_t mark = output.find(kConfigurationMark);
+    if (mark == std::string::npos) return LibfdkAac::kUnknown;
+    const size_t end = output.find_first_of(kLineEnds, mark);
+    const std::string line = output.substr(mark, end - mark);
+    // Whole options only: --enable-libfdk-aac-something would be another one.
+    for (size_t at = line.find(kLibfdkAacOption); at != std::string::npos;
+         at = line.find(kLibfdkAacOption, at + 1)) {
+        const size_t after = at + sizeof kLibfdkAacOption - 1;
+        if (line[at - 1] == ' ' && (after == line.size() || line[after] == ' '))
+            return LibfdkAac::kPresent;
+    }
+    return LibfdkAac::kAbsent;
 }

@@ -15,3 +15,8 @@ std::string LastStatusLine(const std::string& tail);
 // True when the encoder said that it has no libfdk_aac encoder, as a build without it does
 // when asked for one. Newer builds print more lines after that one, so all of `tail` counts.
 bool LacksLibfdkAac(const std::string& tail);
+
+// What the encoder's banner, which it prints first in every mode, says of libfdk_aac: its
+// "configuration:" line names --enable-libfdk-aac when the build has it.
+enum class LibfdkAac { kUnknown, kPresent, kAbsent };
+LibfdkAac LibfdkAacInBanner(const std::string& output);

@@ -1,5 +1,7 @@
 // Start and stop of the live broadcast, and the watchdog that restarts a dead encoder.
 #include "framework/Exception.h"
+#include "framework/Ticks.h"
+#include "live/RtmpProbe.h"
 #include "live/Watchdog.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
@@ -7,6 +9,11 @@
 namespace {
 constexpr UINT kWatchdogPeriodMs = 5000;
 constexpr DWORD kWatchdogWaitMs = 100;
+// Between the watchdog's ticks a down encoder is looked after this often: a refusal of
+// libfdk_aac is answered well within a second.
+constexpr UINT kEncoderWatchPeriodMs = 250;
+// At most one connection to the server in this time.
+constexpr DWORD kServerCheckSpacingMs = 1000;
 } // namespace
 
 void CSonafeedDlg::OnStartLive() {
@@ -34,13 +41,16 @@ void CSonafeedDlg::OnStartLive() {
     SaveConfig();
     SetDlgItemText(IDC_START_LIVE, texts::kStopLive);
     AddLog(texts::kLive);
+    m_bServerKnown = RtmpServerOf(m_strPublishUrl.Text(), m_server);
     SetTimer(IDT_WATCHDOG, kWatchdogPeriodMs);
+    SetTimer(IDT_ENCODER_WATCH, kEncoderWatchPeriodMs);
     StartEncoder();
 }
 
 void CSonafeedDlg::EndLive() {
     StopEncoder();
     KillTimer(IDT_WATCHDOG);
+    KillTimer(IDT_ENCODER_WATCH);
     SetDlgItemText(IDC_START_LIVE, texts::kStartLive);
     AddLog(texts::kLiveClosed);
 }
@@ -57,8 +67,11 @@ void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
                 ::TerminateProcess(m_pi.hProcess, 0);
             }
         } else if (result == WAIT_OBJECT_0) {
-            ReportEncoderExit();
-            RestartEncoderOnSchedule();
+            // A refusal of libfdk_aac is no dead tick: the start with aac follows at once.
+            if (ReportEncoderExit())
+                RestartEncoder();
+            else
+                RestartEncoderOnSchedule();
         } else if (result == WAIT_FAILED) {
             AddLog(texts::kCallProcessFailed);
             // No child at all (a start failed): count it as dead, so the broadcast recovers by
@@ -69,6 +82,8 @@ void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
             text.Format(texts::kTimerErrorFormat, result);
             AddLog(text);
         }
+    } else if (nIDEvent == IDT_ENCODER_WATCH && m_bLive) {
+        WatchDownEncoder();
     }
     Default();
 }
@@ -77,6 +92,44 @@ void CSonafeedDlg::RestartEncoderOnSchedule() {
     ++m_nRestartCount;
     if (!IsRestartTick(m_nRestartCount)) return;
     AddLog(texts::kEncoderRestart);
+    RestartEncoder();
+}
+
+void CSonafeedDlg::RestartEncoder() {
     CloseEncoderHandles();
     StartEncoder();
+}
+
+// Between the watchdog's ticks: an encoder that refused libfdk_aac is followed by one with aac at
+// once, and while the encoder is down its server is checked. The watchdog's schedule and its
+// log lines stay with the ticks.
+void CSonafeedDlg::WatchDownEncoder() {
+    if (m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) return;
+    if (ReportEncoderExit()) {
+        RestartEncoder();
+        return;
+    }
+    CheckServer();
+}
+
+// One check at a time, on a helper thread, so that the dialog never waits for the network or
+// the name resolver.
+void CSonafeedDlg::CheckServer() {
+    const DWORD now = ::GetTickCount();
+    if (!m_bServerKnown || m_bServerCheckPending ||
+        TicksSince(m_nServerCheckTick, now) < kServerCheckSpacingMs)
+        return;
+    m_nServerCheckTick = now;
+    m_bServerCheckPending = StartRtmpProbe(m_hWnd, WM_SERVER_CHECKED, m_nEncoderRun, m_server);
+}
+
+LRESULT CSonafeedDlg::OnServerChecked(WPARAM encoderRun, LPARAM answers) {
+    m_bServerCheckPending = false;
+    // Made for an encoder that has been replaced (or a broadcast that ended): no longer news.
+    if (!m_bLive || encoderRun != m_nEncoderRun) return 0;
+    if (m_serverWatch.RestartNow(answers != 0)) {
+        AddLog(texts::kServerBack);
+        RestartEncoder();
+    }
+    return 0;
 }

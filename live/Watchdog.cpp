@@ -15,3 +15,13 @@ bool StallWatch::Stalled(unsigned long long size) {
     }
     return ++m_nQuietTicks == kStallTicks;
 }
+
+bool ServerWatch::RestartNow(bool answers) {
+    if (!answers) {
+        m_bSeenAbsent = true;
+        return false;
+    }
+    const bool cameBack = m_bSeenAbsent;
+    m_bSeenAbsent = false;
+    return cameBack;
+}

@@ -23,3 +23,18 @@ class StallWatch {
     unsigned long long m_nSize = 0;
     int m_nQuietTicks = 0;
 };
+
+// While the encoder is down, the publish address's server is checked about once a second. A
+// server that was seen absent and answers again gets the encoder back at once instead of at the
+// next attempt on the schedule; one that answers all along leaves the schedule alone, since
+// the encoder died for another reason (a refused stream key, a busy device).
+class ServerWatch {
+  public:
+    // For each new encoder: what earlier checks saw no longer counts.
+    void Reset() { m_bSeenAbsent = false; }
+    // Takes one check's outcome. True when the encoder is to be restarted now.
+    bool RestartNow(bool answers);
+
+  private:
+    bool m_bSeenAbsent = false;
+};

@@ -6,6 +6,7 @@
 #include "framework/MessageMap.h"
 #include "framework/StdioFile.h"
 #include "framework/StringArray.h"
+#include "live/RtmpServer.h"
 #include "live/Watchdog.h"
 #include "res/resource.h"
 
@@ -31,8 +32,11 @@ static_assert(sizeof(NotifyIconRecord) == NOTIFYICONDATAA_V1_SIZE,
 
 // The tray icon's callback message.
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;
-// The watchdog timer on the main dialog.
+// The watchdog timer on the main dialog, and the faster one that watches a down encoder.
 constexpr UINT_PTR IDT_WATCHDOG = 100;
+constexpr UINT_PTR IDT_ENCODER_WATCH = 101;
+// A server check's outcome (after WM_APP + 1, the instance command).
+constexpr UINT WM_SERVER_CHECKED = WM_APP + 2;
 
 class CSonafeedDlg : public CDialog {
   public:
@@ -89,6 +93,7 @@ class CSonafeedDlg : public CDialog {
     void StopEncoder();
     void OnStartLive();
     void OnTimer(UINT_PTR nIDEvent);
+    LRESULT OnServerChecked(WPARAM encoderRun, LPARAM answers);
 
     // Relay (RelayControl.cpp).
     bool SplitPublishUrl(CString& appId, CString& stream);
@@ -104,9 +109,14 @@ class CSonafeedDlg : public CDialog {
     ConfigValues ConfigFromMembers() const;
     void ApplyConfig(const ConfigValues& values);
     void CloseEncoderHandles();
+    void RestartEncoder();
     void RestartEncoderOnSchedule();
-    void ReportEncoderExit();
+    bool ReportEncoderExit();
+    void ReadEncoderBanner(const std::string& output);
+    void UseBuiltInAac();
     bool EncoderStalled();
+    void WatchDownEncoder();
+    void CheckServer();
     void EndLive();
 
     HICON m_hIcon;
@@ -125,6 +135,15 @@ class CSonafeedDlg : public CDialog {
     StallWatch m_stallWatch;
     // The encoder said it has no libfdk_aac: every later start asks for its built-in one.
     bool m_bBuiltInAac = false;
+    // Counts the encoder's starts, so that a server check knows which encoder it was made for.
+    WPARAM m_nEncoderRun = 0;
+    // The publish address's server, checked while the encoder is down; unknown when the
+    // address names none that can be checked.
+    bool m_bServerKnown = false;
+    RtmpServer m_server;
+    ServerWatch m_serverWatch;
+    bool m_bServerCheckPending = false;
+    DWORD m_nServerCheckTick = 0;
     NotifyIconRecord m_nid{};
     int m_nMinToTray = 0;
     CString m_strPublishUrl;

@@ -47,6 +47,7 @@ inline constexpr char kDeviceSearchRestart[] = "重新查找开始符号";
 inline constexpr char kEncoderSays[] = "编码器：";
 inline constexpr char kBuiltInAacFallback[] = "编码器没有libfdk_aac，改用内置aac编码器！";
 inline constexpr char kEncoderStalled[] = "编码器已停止发送数据，系统自动重启进程！";
+inline constexpr char kServerBack[] = "服务器已恢复，立即重启直播进程！";
 
 // Files and the encoder's listing mode.
 inline constexpr char kConfigFile[] = "config.db";

@@ -16,6 +16,7 @@
 #include "tests/e2e/support/Listings.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
 #include "tests/e2e/support/OperatorSteps.h"
+#include "tests/e2e/support/RtmpStandIn.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
@@ -336,6 +337,42 @@ TEST(Watchdog, RestartsADeadEncoderOnScheduleAndRecoversWhenTheProgramReturns) {
     EXPECT_EQ(run.PublishRuns().size(), 3u);
 }
 
+// An encoder that dies at once while its server is gone (a proxy in front of it accepts and
+// drops connections): restarted on the schedule until the server answers again, then at once.
+// While the server answers, the schedule alone restarts it.
+TEST(Watchdog, AServerThatAnswersAgainGetsTheEncoderBackAtOnce) {
+    RtmpStandIn server(RtmpStandIn::Mode::kDrop);
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(UseDevices(run, {"Line In (Orvane USB)"}, "exit_after_ms=0\r\n"));
+    ASSERT_TRUE(StartShown(run));
+    ASSERT_TRUE(ui::SetControlText(run.Dialog(), ids::kPublishUrl, server.PublishAddress()));
+    ASSERT_TRUE(ClearLog(run));
+    ASSERT_TRUE(GoLive(run));
+
+    // Ticks 1 and 2 restart it. The check after the second connection that follows tick 2's
+    // start was made for the encoder it started (at most one check runs at a time).
+    ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 3; }, 3 * kPatience));
+    const int before = server.Connections();
+    ASSERT_TRUE(WaitUntil([&] { return server.Connections() >= before + 2; }));
+    server.SetMode(RtmpStandIn::Mode::kAnswer);
+    const DWORD back = GetTickCount();
+    // The schedule's next attempt is tick 4, 10 s after tick 2.
+    ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 4; }));
+    EXPECT_LT(GetTickCount() - back, 3000u);
+    // Tick 3 has nothing to do, tick 4 restarts it; ticks 5 and 6 have nothing to do either.
+    ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 5; }, 3 * kPatience));
+    const std::string exited = std::string(kEncoderSays) + "ffmpeg double: exiting";
+    const std::vector<std::string> messages = {
+        kNotPublishDomain, kLive,  exited,   kRestart, exited, kRestart, exited,
+        kServerBack,       exited, kRestart, exited};
+    ASSERT_TRUE(WaitForMessages(run, messages.size()));
+    EXPECT_TRUE(LogStaysAt(run, messages.size(), 2 * kBeyondOneTickMs - 1000));
+    EXPECT_EQ(run.Messages(), messages);
+    EXPECT_EQ(run.PublishRuns().size(), 5u);
+    ASSERT_TRUE(EndLive(run));
+}
+
 // The status file held open by another program that lets nobody write to it, as a file the
 // program has no right to write would be, for the object's lifetime.
 class StatusFileHeld {
@@ -368,14 +405,18 @@ TEST(EncoderOutput, TheLastLineIsLoggedOnceAndAnEncoderWithoutLibfdkAacGetsTheBu
     HWND dialog = run.Dialog();
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, address));
     ASSERT_TRUE(ClearLog(run));
-    ASSERT_TRUE(GoLive(run));
     auto lines_reach = [&](size_t count) { return WaitForMessages(run, count, 2 * kPatience); };
 
-    // Tick 1: the encoder's refusal, the switch, the restart; tick 2 finds the new one running.
-    ASSERT_TRUE(lines_reach(5));
-    EXPECT_EQ(run.Messages(), (std::vector<std::string>{
-                                  kLive, std::string(kEncoderSays) + "Unknown encoder 'libfdk_aac'",
-                                  kBuiltInAac, kRestart, kLive}));
+    // The refusal, the switch, and the start with aac at once: long before the watchdog's first
+    // tick, 5 s after the click, and not counted as a dead tick, so that tick has nothing to say.
+    const DWORD clicked = GetTickCount();
+    ASSERT_TRUE(GoLive(run, 2));
+    EXPECT_LT(GetTickCount() - clicked, 2500u);
+    ASSERT_TRUE(lines_reach(3));
+    EXPECT_TRUE(LogStaysAt(run, 3, kBeyondOneTickMs));
+    EXPECT_EQ(run.Messages(),
+              (std::vector<std::string>{
+                  kLive, std::string(kEncoderSays) + "Unknown encoder 'libfdk_aac'", kBuiltInAac}));
     EXPECT_EQ(run.PublishRuns(),
               (std::vector<std::string>{ExpectedCommandLine(device, "48", address),
                                         ExpectedCommandLine(device, "48", address, "aac")}));
@@ -412,23 +453,48 @@ TEST(EncoderOutput, TheLastLineIsLoggedOnceAndAnEncoderWithoutLibfdkAacGetsTheBu
     ASSERT_TRUE(EndLive(run));
 }
 
+// A build whose banner says that it lacks libfdk_aac is asked for aac from its first start.
+TEST(EncoderOutput, ABannerWithoutLibfdkAacMeansTheBuiltInAacFromTheFirstStart) {
+    const std::string device = "Line In (Orvane USB)";
+    const std::string address = "rtmp://1.push.kelvo.net/live/s";
+    const std::string banner =
+        "ffmpeg version 4.1 Copyright (c) 2000-2018 the FFmpeg developers\r\n"
+        "  built with gcc 8.2.1 (GCC) 20181201\r\n"
+        "  configuration: --enable-gpl --enable-version3 --enable-libmp3lame\r\n"
+        "  libavutil      56. 22.100 / 56. 22.100\r\n";
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(UseListing(run, banner + ClassicListing({device}), "no_libfdk_aac=1\r\n"));
+    ASSERT_TRUE(StartShown(run));
+    // Said at the listing, before the start-up relay query finds no address.
+    const std::vector<std::string> startup = {kBuiltInAac, kNoAddress};
+    EXPECT_EQ(run.Messages(), startup);
+    ASSERT_TRUE(ui::SetControlText(run.Dialog(), ids::kPublishUrl, address));
+    ASSERT_TRUE(GoLive(run));
+    EXPECT_EQ(run.PublishRuns(),
+              std::vector<std::string>{ExpectedCommandLine(device, "48", address, "aac")});
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kBuiltInAac, kNoAddress, kLive}));
+    ASSERT_TRUE(EndLive(run));
+}
+
 // Silence in the status file for 30 s, and only then, ends the encoder: the watchdog restarts
-// it at the next tick.
+// it at the next tick. Its server is checked only once it is down.
 TEST(EncoderOutput, AnEncoderThatStopsWritingIsRestartedAndOneThatWritesIsLeftAlone) {
     OpenApiStandIn service;
+    RtmpStandIn server(RtmpStandIn::Mode::kAnswer);
     SonafeedRun run(WithOpenApi(service.Address()));
     ASSERT_TRUE(UseDevices(run, {"Line In (Orvane USB)"}));
     ASSERT_TRUE(StartShown(run));
-    ASSERT_TRUE(
-        ui::SetControlText(run.Dialog(), ids::kPublishUrl, "rtmp://1.push.kelvo.net/live/s"));
+    ASSERT_TRUE(ui::SetControlText(run.Dialog(), ids::kPublishUrl, server.PublishAddress()));
     ASSERT_TRUE(ClearLog(run));
     ASSERT_TRUE(GoLive(run));
 
     // Beyond the longest silence the watchdog allows, with progress twice a second.
     constexpr DWORD kLongerThanAStallMs = 40000;
-    EXPECT_TRUE(LogStaysAt(run, 1, kLongerThanAStallMs));
+    EXPECT_TRUE(LogStaysAt(run, 2, kLongerThanAStallMs));
     EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 1);
     EXPECT_EQ(run.PublishRuns().size(), 1u);
+    EXPECT_EQ(server.Connections(), 0);
 
     // The double reads its control file again before each progress line.
     ASSERT_TRUE(WaitUntil([&] {
@@ -441,20 +507,20 @@ TEST(EncoderOutput, AnEncoderThatStopsWritingIsRestartedAndOneThatWritesIsLeftAl
         [&] {
             const size_t now = ReadWholeFile(kStatusFile).value_or("").size();
             if (now != size) size = now, grew = GetTickCount();
-            return run.Log().size() >= 2;
+            return run.Log().size() >= 3;
         },
         kLongerThanAStallMs + kPatience));
     const DWORD silence = GetTickCount() - grew;
     // Polling here lags the file by a moment.
     EXPECT_GE(silence, 29500u);
     EXPECT_LE(silence, kLongerThanAStallMs);
-    EXPECT_EQ(run.Messages().back(), kStalled);
+    EXPECT_EQ(run.Messages().at(2), kStalled);
 
-    // The next tick finds it ended: its last progress line, the restart.
-    ASSERT_TRUE(WaitForMessages(run, 4, 2 * kPatience));
+    // Its last progress line, and at the next tick the restart.
+    ASSERT_TRUE(WaitForMessages(run, 5, 2 * kPatience));
     std::vector<std::string> messages = run.Messages();
-    EXPECT_EQ(messages[2].rfind(std::string(kEncoderSays) + "size=", 0), 0u) << messages[2];
-    EXPECT_EQ(messages[3], kRestart);
+    EXPECT_EQ(messages[3].rfind(std::string(kEncoderSays) + "size=", 0), 0u) << messages[3];
+    EXPECT_EQ(messages[4], kRestart);
     EXPECT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 2; }));
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning("ffmpeg.exe") == 1; }));
     ASSERT_TRUE(EndLive(run));

@@ -58,3 +58,34 @@ TEST(EncoderStatus, KnowsWhenTheEncoderLacksLibfdkAac) {
         EXPECT_EQ(LacksLibfdkAac(c.tail), c.lacks);
     }
 }
+
+TEST(EncoderStatus, ReadsLibfdkAacFromTheBanner) {
+    const std::string head = "ffmpeg version 4.1 Copyright (c) 2000-2018 the FFmpeg developers\r\n"
+                             "  built with gcc 8.2.1 (GCC) 20181201\r\n";
+    const std::string tail = "  libavutil      56. 22.100 / 56. 22.100\r\n"
+                             "[dshow @ 02d3e720] DirectShow audio devices\r\n";
+    const struct {
+        std::string output;
+        LibfdkAac found;
+    } cases[] = {
+        {head + "  configuration: --enable-gpl --enable-libfdk-aac --enable-nonfree\r\n" + tail,
+         LibfdkAac::kPresent},
+        {head + "  configuration: --enable-gpl --enable-libfdk-aac\r\n" + tail,
+         LibfdkAac::kPresent},
+        {head + "  configuration: --enable-libfdk-aac\n", LibfdkAac::kPresent},
+        {head + "  configuration: --enable-gpl --enable-libmp3lame\r\n" + tail, LibfdkAac::kAbsent},
+        {head + "  configuration: --disable-libfdk-aac --enable-libfdk-aacx\r\n" + tail,
+         LibfdkAac::kAbsent},
+        {head + "  configuration:\r\n" + tail, LibfdkAac::kAbsent},
+        // The option named on a later line is not the configuration's.
+        {head + "  configuration: --enable-gpl\r\n--enable-libfdk-aac\r\n" + tail,
+         LibfdkAac::kAbsent},
+        {head + tail, LibfdkAac::kUnknown},
+        {tail, LibfdkAac::kUnknown},
+        {"", LibfdkAac::kUnknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        EXPECT_EQ(LibfdkAacInBanner(c.output), c.found);
+    }
+}

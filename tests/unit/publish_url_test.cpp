@@ -1,4 +1,5 @@
 #include "live/PublishUrl.h"
+#include "live/RtmpServer.h"
 
 #include <gtest/gtest.h>
 
@@ -82,4 +83,57 @@ TEST(PublishUrl, Splits) {
         EXPECT_EQ(appId, c.appId);
         EXPECT_EQ(stream, c.stream);
     }
+}
+
+TEST(RtmpServer, HostAndPortOfTheAddress) {
+    const struct {
+        std::string url;
+        bool named;
+        std::string host;
+        unsigned short port;
+    } cases[] = {
+        {"rtmp://1000.push.kelvo.net/live/s", true, "1000.push.kelvo.net", 1935},
+        {"rtmp://127.0.0.1:1936/live/s", true, "127.0.0.1", 1936},
+        {"rtmp://h:65535/a/s", true, "h", 65535},
+        {"rtmp://h:01/a/s", true, "h", 1},
+        {"rtmp://h?x=1/a/s", true, "h", 1935},
+        {"rtmp://user:secret@h:1937/a/s", true, "h", 1937},
+        {"rtmp://[::1]:1938/live/s", true, "::1", 1938},
+        {"rtmp://[fe80::1%2]/live/s", true, "fe80::1%2", 1935},
+        {"rtmp://h:0/a/s", false, "", 0},
+        {"rtmp://h:65536/a/s", false, "", 0},
+        {"rtmp://h:123456/a/s", false, "", 0},
+        {"rtmp://h:/a/s", false, "", 0},
+        {"rtmp://h:19x5/a/s", false, "", 0},
+        {"rtmp://h:-1/a/s", false, "", 0},
+        {"rtmp://:1935/a/s", false, "", 0},
+        {"rtmp:///a/s", false, "", 0},
+        {"rtmp://[::1/a/s", false, "", 0},
+        {"rtmp://[::1]x/a/s", false, "", 0},
+        {"rtmp://[]:1935/a/s", false, "", 0},
+        {"http://h/a/s", false, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        RtmpServer server{"untouched", 7};
+        ASSERT_EQ(RtmpServerOf(c.url, server), c.named);
+        EXPECT_EQ(server.host, c.named ? c.host : "untouched");
+        EXPECT_EQ(server.port, c.named ? c.port : 7);
+    }
+}
+
+TEST(RtmpServer, HandshakeOpensPlainAndKnowsAServersGreeting) {
+    const std::string start = RtmpHandshakeStart();
+    ASSERT_EQ(start.size(), 1u + 1536u);
+    EXPECT_EQ(start[0], 3);
+    // Zero here asks for the plain handshake, which every server answers without digests.
+    EXPECT_EQ(start.substr(5, 4), std::string(4, '\0'));
+
+    const std::string s1(1536, 'x');
+    EXPECT_TRUE(IsRtmpServerGreeting('\3' + s1));
+    EXPECT_TRUE(IsRtmpServerGreeting('\3' + s1 + s1));
+    EXPECT_FALSE(IsRtmpServerGreeting('\3' + s1.substr(1)));
+    EXPECT_FALSE(IsRtmpServerGreeting('\6' + s1));
+    EXPECT_FALSE(IsRtmpServerGreeting("HTTP/1.1 400 Bad Request\r\n\r\n" + s1));
+    EXPECT_FALSE(IsRtmpServerGreeting(""));
 }

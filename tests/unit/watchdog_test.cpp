@@ -51,3 +51,34 @@ TEST(Watchdog, StallsAfterSixTicksWithoutGrowth) {
         EXPECT_EQ(stalled, c.stalled);
     }
 }
+
+TEST(Watchdog, RestartsAtOnceOnlyWhenTheServerComesBack) {
+    // One letter per event: a check that found the server absent (a) or answering (A), a new
+    // encoder (n). The outcome marks with R the checks after which the encoder restarts at once.
+    const struct {
+        const char* name;
+        std::string events, restarts;
+    } cases[] = {
+        {"answers all along", "AAAA", "...."},
+        {"absent all along", "aaaa", "...."},
+        {"absent, then back", "aaA", "..R"},
+        {"back once only", "aAAA", ".R.."},
+        {"absent again, back again", "aAaA", ".R.R"},
+        {"a new encoder forgets the absence", "anA", "..."},
+        {"a new encoder, then absent and back", "aAnaA", ".R..R"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServerWatch watch;
+        std::string restarts;
+        for (char event : c.events) {
+            if (event == 'n') {
+                watch.Reset();
+                restarts += '.';
+            } else {
+                restarts += watch.RestartNow(event == 'A') ? 'R' : '.';
+            }
+        }
+        EXPECT_EQ(restarts, c.restarts);
+    }
+}

@@ -34,6 +34,7 @@ inline constexpr char kLogFileFailed[] = "无法写入日志文件：";
 inline constexpr char kEncoderSays[] = "编码器：";
 inline constexpr char kBuiltInAac[] = "编码器没有libfdk_aac，改用内置aac编码器！";
 inline constexpr char kStalled[] = "编码器已停止发送数据，系统自动重启进程！";
+inline constexpr char kServerBack[] = "服务器已恢复，立即重启直播进程！";
 
 // Message boxes and the About box.
 inline constexpr char kBoxCaption[] = "Sonafeed";

@@ -28,4 +28,14 @@ SOCKET ListenOnLoopback(unsigned short& port) {
     return listener;
 }
 
+bool SendAll(SOCKET s, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        int sent = send(s, bytes.data() + done, static_cast<int>(bytes.size() - done), 0);
+        if (sent <= 0) return false;
+        done += static_cast<size_t>(sent);
+    }
+    return true;
+}
+
 } // namespace e2e

@@ -14,9 +14,6 @@ static_assert(sizeof(SOCKET) == sizeof(std::uintptr_t), "sockets held as integer
 
 namespace {
 
-// Every blocking wait is cut into slices of this length so that the threads notice a stop
-// without one thread closing another's socket.
-constexpr long kSliceUs = 50000;
 constexpr size_t kMaxHead = 64 * 1024;
 constexpr size_t kMaxBody = 16 * 1024 * 1024;
 
@@ -52,30 +49,6 @@ const char* Reason(int status) {
         return "Service Unavailable";
     default:
         return "Status";
-    }
-}
-
-bool SendAll(SOCKET s, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        int sent = send(s, bytes.data() + done, static_cast<int>(bytes.size() - done), 0);
-        if (sent <= 0) return false;
-        done += static_cast<size_t>(sent);
-    }
-    return true;
-}
-
-// Waits until `s` has bytes (or end of stream) to read; false once `stopped` says so.
-template <class Stopped> bool WaitReadable(SOCKET s, Stopped stopped) {
-    for (;;) {
-        if (stopped()) return false;
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(s, &set);
-        timeval slice = {0, kSliceUs};
-        int ready = select(0, &set, nullptr, nullptr, &slice);
-        if (ready < 0) return false;
-        if (ready > 0) return true;
     }
 }
 
