@@ -142,4 +142,31 @@ TEST(BridgeListing, ClassicFormatWithEveryTone) {
     EXPECT_GE(bridge::TestTones().size(), 2u);
 }
 
+TEST(BridgeListing, TakesOnlyTheBannerFromTheRealEncodersOutput) {
+    const std::wstring banner = L"ffmpeg version N-1 Copyright (c) 2000-2018\r\n"
+                                L"  built with gcc 8.2.1\r\n"
+                                L"  configuration: --enable-gpl --enable-libmp3lame\r\n"
+                                L"  libavutil      56. 24.101 / 56. 24.101\r\n";
+    const std::wstring usage = L"Hyper fast Audio and Video encoder\r\n"
+                               L"usage: ffmpeg [options] [[infile options] -i infile]...\r\n\r\n"
+                               L"  -h  help\r\n";
+    struct Case {
+        std::wstring output;
+        std::wstring banner;
+    };
+    std::wstring lf_only = banner + usage;
+    for (size_t at; (at = lf_only.find(L"\r\n")) != std::wstring::npos;)
+        lf_only.erase(at, 1);
+    const Case cases[] = {
+        {banner + usage, banner},
+        {lf_only, banner},
+        {L"err:module:import_dll Library x.dll not found\r\n" + banner + usage, banner},
+        {banner.substr(0, banner.size() - 2), banner},
+        {usage, L""},
+        {L"", L""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(bridge::Banner(c.output), c.banner) << testing::PrintToString(c.output);
+}
+
 } // namespace

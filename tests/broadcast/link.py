@@ -20,6 +20,8 @@ def main():
     parser.add_argument("--target", type=int, required=True, help="the RTMP server's port")
     args = parser.parse_args()
     listener = socket.socket()
+    # A link started again on its predecessor's port binds while that one's connections linger.
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, BUFFER_BYTES)
     listener.bind(("127.0.0.1", args.port))
     listener.listen(8)

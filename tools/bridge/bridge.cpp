@@ -1,7 +1,8 @@
 // Stands in for the capture encoder that Sonafeed starts as ffmpeg.exe, for broadcasts on a
 // machine without capture devices or libfdk_aac: lists test tones as capture devices and
 // publishes through a real ffmpeg.exe, named by the first line of bridge.txt beside the
-// bridge, with the capture input replaced by the tone. For tests and demonstrations only.
+// bridge, with the capture input replaced by the tone. Its listing starts with that
+// ffmpeg.exe's banner, unless bridge.txt says hide_banner. For tests and demonstrations only.
 #include <windows.h>
 
 #include <string>
@@ -21,6 +22,10 @@ class Handle {
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     HANDLE get() const { return handle_; }
+    void reset(HANDLE handle) {
+        if (*this) CloseHandle(handle_);
+        handle_ = handle;
+    }
     explicit operator bool() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
 
   private:
@@ -52,22 +57,32 @@ std::wstring OwnDirectory() {
     return dir.substr(0, dir.find_last_of(L"\\/"));
 }
 
-// The first line of bridge.txt, in the ANSI code page; empty when there is none.
-std::wstring RealEncoderPath() {
+std::wstring FromCodePage(UINT code_page, const std::string& bytes) {
+    int size =
+        MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                        size);
+    return text;
+}
+
+// Everything that can be read from `handle` until its writers have all gone.
+std::string ReadToEnd(HANDLE handle) {
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    return bytes;
+}
+
+// bridge.txt, in the ANSI code page; no encoder when there is none.
+bridge::Config ReadConfig() {
     Handle file(CreateFileW((OwnDirectory() + L"\\" + kConfigName).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                             nullptr));
-    if (!file) return L"";
-    char buffer[2048] = {};
-    DWORD got = 0;
-    ReadFile(file.get(), buffer, sizeof buffer - 1, &got, nullptr);
-    std::string line(buffer, got);
-    line = line.substr(0, line.find_first_of("\r\n"));
-    int size =
-        MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
-    std::wstring path(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), path.data(), size);
-    return path;
+    if (!file) return {};
+    return bridge::ParseConfig(FromCodePage(CP_ACP, ReadToEnd(file.get())));
 }
 
 // Our standard handles for the real encoder, which writes where we were told to write.
@@ -81,55 +96,95 @@ void InheritStandardHandles(STARTUPINFOW& startup) {
             SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
 }
 
-int Publish(const std::wstring& command_line) {
-    const std::wstring encoder = RealEncoderPath();
+// The real encoder, run in a job that ends it with us: Sonafeed stops a broadcast, and gives up
+// on a listing, with TerminateProcess on us.
+class RealEncoder {
+  public:
+    // False, with the reason printed, when it could not be started.
+    bool Start(const std::wstring& encoder, const std::wstring& command_line,
+               STARTUPINFOW& startup) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (!job_ || !SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation,
+                                              &limits, sizeof limits)) {
+            Print(L"encoder bridge: cannot set up a job object\r\n");
+            return false;
+        }
+        std::wstring writable = command_line; // CreateProcessW may write into it
+        PROCESS_INFORMATION info = {};
+        // Suspended until it is in the job, so that no moment exists in which it could
+        // outlive us.
+        if (!CreateProcessW(encoder.c_str(), writable.data(), nullptr, nullptr, TRUE,
+                            CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
+            Print(L"encoder bridge: cannot start " + encoder + L": error " +
+                  std::to_wstring(GetLastError()) + L"\r\n");
+            return false;
+        }
+        process_.reset(info.hProcess);
+        Handle thread(info.hThread);
+        if (!AssignProcessToJobObject(job_.get(), process_.get())) {
+            TerminateProcess(process_.get(), 1);
+            Print(L"encoder bridge: cannot put the encoder into the job\r\n");
+            return false;
+        }
+        ResumeThread(thread.get());
+        return true;
+    }
+
+    int Wait() {
+        WaitForSingleObject(process_.get(), INFINITE);
+        DWORD code = 1;
+        GetExitCodeProcess(process_.get(), &code);
+        return static_cast<int>(code);
+    }
+
+  private:
+    Handle job_{CreateJobObjectW(nullptr, nullptr)};
+    Handle process_;
+};
+
+// The real encoder's banner, from a run without arguments, which prints it and its usage and
+// ends at once; empty when it cannot be run.
+std::wstring RealBanner(const std::wstring& encoder) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE read_end = nullptr, write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &inheritable, 0)) return L"";
+    Handle reader(read_end);
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = write_end;
+    RealEncoder real;
+    bool started = real.Start(encoder, bridge::QuoteArgument(encoder), startup);
+    CloseHandle(write_end); // the pipe ends when the encoder's copy closes
+    if (!started) return L"";
+    std::wstring banner = bridge::Banner(FromCodePage(CP_UTF8, ReadToEnd(reader.get())));
+    real.Wait();
+    return banner;
+}
+
+int Publish(const std::wstring& encoder, const std::wstring& command_line) {
     if (encoder.empty()) {
         Print(L"encoder bridge: no path to the real ffmpeg.exe in " + OwnDirectory() + L"\\" +
               kConfigName + L"\r\n");
         return 1;
     }
-    // Sonafeed stops a broadcast with TerminateProcess on us: the job, closed with our last
-    // handle, takes the real encoder down too.
-    Handle job(CreateJobObjectW(nullptr, nullptr));
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!job || !SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
-                                         sizeof limits)) {
-        Print(L"encoder bridge: cannot set up a job object\r\n");
-        return 1;
-    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     InheritStandardHandles(startup);
-    std::wstring writable = command_line; // CreateProcessW may write into it
-    PROCESS_INFORMATION info = {};
-    // Suspended until it is in the job, so that no moment exists in which it could outlive us.
-    if (!CreateProcessW(encoder.c_str(), writable.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup, &info)) {
-        Print(L"encoder bridge: cannot start " + encoder + L": error " +
-              std::to_wstring(GetLastError()) + L"\r\n");
-        return 1;
-    }
-    Handle process(info.hProcess);
-    Handle thread(info.hThread);
-    if (!AssignProcessToJobObject(job.get(), process.get())) {
-        TerminateProcess(process.get(), 1);
-        Print(L"encoder bridge: cannot put the encoder into the job\r\n");
-        return 1;
-    }
-    ResumeThread(thread.get());
-    WaitForSingleObject(process.get(), INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(process.get(), &code);
-    return static_cast<int>(code);
+    RealEncoder real;
+    return real.Start(encoder, command_line, startup) ? real.Wait() : 1;
 }
 
 } // namespace
 
 int main() {
     const std::wstring line = GetCommandLineW();
+    const bridge::Config config = ReadConfig();
     if (bridge::IsListingRun(bridge::ParseCommandLine(line))) {
-        Print(bridge::DeviceListing());
+        const bool banner = !config.hide_banner && !config.encoder.empty();
+        Print((banner ? RealBanner(config.encoder) : L"") + bridge::DeviceListing());
         return 1; // as the encoder's listing mode does
     }
     bridge::Rewrite rewrite = bridge::RewriteForRealEncoder(line);
@@ -137,5 +192,5 @@ int main() {
         Print(rewrite.error);
         return 1;
     }
-    return Publish(rewrite.command_line);
+    return Publish(config.encoder, rewrite.command_line);
 }

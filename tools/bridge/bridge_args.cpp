@@ -1,5 +1,7 @@
 #include "tools/bridge/bridge_args.h"
 
+#include <algorithm>
+
 namespace bridge {
 
 namespace {
@@ -15,6 +17,20 @@ const TestTone* FindTone(const std::wstring& name) {
     for (const TestTone& tone : TestTones())
         if (name == tone.name) return &tone;
     return nullptr;
+}
+
+// The text's lines without their ends, CR LF or LF.
+std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
 }
 
 std::wstring Join(const std::vector<std::wstring>& arguments) {
@@ -52,6 +68,27 @@ std::wstring DeviceListing() {
                 std::to_wstring(++index) + L"\"\r\n";
     }
     return text + L"dummy: Immediate exit requested\r\n";
+}
+
+std::wstring Banner(const std::wstring& output) {
+    std::vector<std::wstring> lines = Lines(output);
+    // Whatever comes before it, a loader's message say, is not the encoder's.
+    auto line = std::find_if(lines.begin(), lines.end(), [](const std::wstring& text) {
+        return text.rfind(L"ffmpeg version ", 0) == 0;
+    });
+    std::wstring banner;
+    for (; line != lines.end() && (banner.empty() || line->rfind(L"  ", 0) == 0); ++line)
+        banner += *line + L"\r\n";
+    return banner;
+}
+
+Config ParseConfig(const std::wstring& text) {
+    Config config;
+    std::vector<std::wstring> lines = Lines(text);
+    if (!lines.empty()) config.encoder = lines[0];
+    for (size_t i = 1; i < lines.size(); ++i)
+        if (lines[i] == L"hide_banner") config.hide_banner = true;
+    return config;
 }
 
 std::wstring ToneInput(int frequency_hz) {

@@ -22,6 +22,22 @@ const std::vector<TestTone>& TestTones();
 // line, each followed by its alternative name), lines ending in CR LF.
 std::wstring DeviceListing();
 
+// The banner that the encoder prints first in every run ("ffmpeg version ..." and the indented
+// lines after it: "  built with", "  configuration:", "  libavutil ..."), cut out of a run's
+// output, lines ending in CR LF; empty when the output holds none. The listing starts with the
+// real encoder's banner, from which Sonafeed learns how that encoder was built.
+std::wstring Banner(const std::wstring& output);
+
+// bridge.txt beside the bridge: the real encoder's path on the first line; a later line
+// "hide_banner" leaves the banner out of the listing, as the encoder's -hide_banner does, so
+// that Sonafeed learns nothing about the encoder before it first starts it.
+struct Config {
+    std::wstring encoder; // empty when there is none
+    bool hide_banner = false;
+};
+
+Config ParseConfig(const std::wstring& text);
+
 struct CommandLine {
     // The program name as written, quotes included; empty when the line starts with a blank.
     std::wstring program;
