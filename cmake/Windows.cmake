@@ -45,9 +45,12 @@ add_executable(Sonafeed WIN32
     relay/OpenApiClient.cpp
     relay/RelayControl.cpp
     res/Sonafeed.rc)
-target_link_libraries(Sonafeed PRIVATE sonafeed_core sonafeed_framework advapi32 ws2_32
+target_link_libraries(Sonafeed PRIVATE sonafeed_core sonafeed_framework advapi32 ws2_32 psapi
                       ${SONAFEED_STATIC_LINK})
 target_link_options(Sonafeed PRIVATE $<$<CONFIG:Release>:-s>)
+# The process-status functions from psapi.dll, where Windows XP has them, not their later
+# K32 names in kernel32.
+target_compile_definitions(Sonafeed PRIVATE PSAPI_VERSION=1)
 set_source_files_properties(res/Sonafeed.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/res/Sonafeed.ico;${CMAKE_SOURCE_DIR}/res/Sonafeed.exe.manifest;${CMAKE_SOURCE_DIR}/res/resource.h")
 

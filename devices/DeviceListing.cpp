@@ -70,11 +70,12 @@ void CSonafeedDlg::RefreshDevices() {
     startup.hStdError = writeEnd;
     std::string commandLine = texts::kListDevicesArgs; // CreateProcessA may write into it
     PROCESS_INFORMATION tool{};
-    if (!::CreateProcessA(m_strFfmpegPath, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                          nullptr, &startup, &tool)) {
+    if (!::CreateProcessA(m_strFfmpegPath, &commandLine[0], nullptr, nullptr, TRUE,
+                          CREATE_SUSPENDED, nullptr, nullptr, &startup, &tool)) {
         MessageBox(texts::kCreateProcessFailed);
         return;
     }
+    m_job.Adopt(tool);
     CHandle process(tool.hProcess);
     CHandle thread(tool.hThread);
     std::string output;

@@ -2,30 +2,39 @@
 // watchdog reads back for the encoder's last words and to see that it still makes progress.
 #include "framework/CodePage.h"
 #include "framework/Handle.h"
+#include "framework/Utf8.h"
 #include "live/EncoderCommand.h"
 #include "live/EncoderStatus.h"
+#include "ui/LogLine.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 
+#include <psapi.h>
+#include <tlhelp32.h>
+
 namespace {
+
+// Below this much free space the status file's drive cannot take the encoder's next lines.
+constexpr ULONGLONG kRoomToGrowBytes = 4096;
 
 // Shared in every way, so that the encoder's own handle never keeps it from opening. Only used
 // on the NT family, where an encoder writes into the file.
-HANDLE OpenStatusForReading() {
-    return ::CreateFileA(texts::kStatusFile, GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+HANDLE OpenStatusForReading(const CString& path) {
+    return ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// At most the last kStatusTailBytes of the status file; false when it cannot be read.
-bool ReadStatusTail(std::string& tail) {
-    CHandle file(OpenStatusForReading());
+// At most the last kStatusTailBytes of the status file; false when it cannot be read. `cut`
+// tells whether it starts inside the file.
+bool ReadStatusTail(const CString& path, std::string& tail, bool& cut) {
+    CHandle file(OpenStatusForReading(path));
     LARGE_INTEGER size{};
     if (file.Get() == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file.Get(), &size)) return false;
     LARGE_INTEGER start{};
     start.QuadPart =
         size.QuadPart > LONGLONG{kStatusTailBytes} ? size.QuadPart - kStatusTailBytes : 0;
     if (!::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN)) return false;
+    cut = start.QuadPart > 0;
     char buffer[kStatusTailBytes];
     DWORD read = 0;
     if (!::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
@@ -33,15 +42,66 @@ bool ReadStatusTail(std::string& tail) {
     return true;
 }
 
-bool ReadStatusSize(unsigned long long& size) {
-    CHandle file(OpenStatusForReading());
+bool ReadStatusSize(const CString& path, unsigned long long& size) {
+    CHandle file(OpenStatusForReading(path));
     LARGE_INTEGER value{};
     if (file.Get() == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file.Get(), &value)) return false;
     size = static_cast<unsigned long long>(value.QuadPart);
     return true;
 }
 
+// True when the drive that holds `path` has no room left for the encoder's next lines.
+bool DriveFullFor(const CString& path) {
+    const std::string& text = path.Text();
+    const std::string folder = text.substr(0, text.find_last_of("\\/") + 1);
+    ULARGE_INTEGER available{};
+    return ::GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr) &&
+           available.QuadPart < kRoomToGrowBytes;
+}
+
+// The image path of a running process, empty when it cannot be read.
+std::string ImagePath(HANDLE process) {
+    char path[MAX_PATH * 2] = {};
+    return ::GetModuleFileNameExA(process, nullptr, path, sizeof path) ? path : "";
+}
+
 } // namespace
+
+HANDLE CSonafeedDlg::OpenStatusFile(bool nt) {
+    SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
+    const DWORD share = nt ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+                           : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    auto open = [&](const CString& path) {
+        return ::CreateFileA(path, GENERIC_WRITE, share, nt ? &security : nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    m_strStatusFile = texts::kStatusFile;
+    if (ClaimSharedStatusFile()) {
+        HANDLE status = open(m_strStatusFile);
+        if (status != INVALID_HANDLE_VALUE) return status;
+    }
+    // Not ours, not creatable, or held without sharing: the installation's own file.
+    const CString folder = m_strAppDir + "\\" + kLogFolder;
+    m_strStatusFile = folder + "\\" + texts::kOwnStatusFileName;
+    ::CreateDirectoryA(folder, nullptr);
+    HANDLE status = open(m_strStatusFile);
+    if (status != INVALID_HANDLE_VALUE && !m_bOwnStatusFileLogged) {
+        m_bOwnStatusFileLogged = true;
+        AddLog(CString(texts::kOwnStatusFile) + m_strStatusFile);
+    }
+    return status;
+}
+
+// The machine has one shared status file: the first installation to start an encoder while no
+// other holds it keeps it until it ends, so that no two encoders write or judge the same file.
+bool CSonafeedDlg::ClaimSharedStatusFile() {
+    // Without the claim there is no telling: the shared file, as ever.
+    if (m_bStatusFileClaimed || !m_statusFileClaim.Get()) return true;
+    // Abandoned: an installation that held it has ended.
+    const DWORD claim = ::WaitForSingleObject(m_statusFileClaim.Get(), 0);
+    m_bStatusFileClaimed = claim == WAIT_OBJECT_0 || claim == WAIT_ABANDONED;
+    return m_bStatusFileClaimed;
+}
 
 void CSonafeedDlg::StartEncoder() {
     CString bitrate;
@@ -52,34 +112,30 @@ void CSonafeedDlg::StartEncoder() {
         BuildEncoderArgs(m_strDevice.Text(), bitrate.Text(), m_strPublishUrl.Text(),
                          m_bBuiltInAac ? kBuiltInAac : kLibfdkAac);
 
-    SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     const bool nt = ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-    HANDLE status =
-        ::CreateFileA(texts::kStatusFile, GENERIC_WRITE,
-                      nt ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
-                         : FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      nt ? &security : nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CHandle status(OpenStatusFile(nt));
     // Emptied, so that the file holds this encoder's output only.
-    if (status != INVALID_HANDLE_VALUE) ::SetEndOfFile(status);
+    if (status.Get() != INVALID_HANDLE_VALUE) ::SetEndOfFile(status.Get());
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_HIDE;
-    startup.hStdOutput = status;
-    startup.hStdError = status;
+    startup.hStdOutput = status.Get();
+    startup.hStdError = status.Get();
     // A failed start leaves no child; the watchdog reports it at its next tick.
-    if (!::CreateProcessA(m_strFfmpegPath, &arguments[0], nullptr, nullptr, TRUE, 0, nullptr,
-                          nullptr, &startup, &m_pi))
+    if (::CreateProcessA(m_strFfmpegPath, &arguments[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                         nullptr, nullptr, &startup, &m_pi))
+        m_job.Adopt(m_pi);
+    else
         m_pi = PROCESS_INFORMATION{};
     // Outside the NT family the handle cannot be inherited: the child writes nowhere.
-    m_bStatusWatched = m_pi.hProcess && status != INVALID_HANDLE_VALUE && nt;
+    m_bStatusWatched = m_pi.hProcess && status.Get() != INVALID_HANDLE_VALUE && nt;
     m_stallWatch.Reset();
     ++m_nEncoderRun;
     m_serverWatch.Reset();
-    if (status != INVALID_HANDLE_VALUE) ::CloseHandle(status);
 }
 
 void CSonafeedDlg::CloseEncoderHandles() {
@@ -95,16 +151,36 @@ void CSonafeedDlg::StopEncoder() {
     CloseEncoderHandles();
 }
 
+// An encoder of this installation that runs before this program has started one was left by an
+// earlier run that ended without ending it: it would publish beside ours.
+void CSonafeedDlg::EndLeftoverEncoders() {
+    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    bool ended = false;
+    for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
+         more = ::Process32Next(snapshot.Get(), &entry)) {
+        CHandle process(
+            ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE,
+                          entry.th32ProcessID));
+        if (process.Get() && ::lstrcmpiA(ImagePath(process.Get()).c_str(), m_strFfmpegPath) == 0)
+            ended |= ::TerminateProcess(process.Get(), 1) != FALSE;
+    }
+    if (ended) AddLog(texts::kLeftoverEncoderEnded);
+}
+
 // Logs an exited encoder's last line, once. True when that encoder refused libfdk_aac, so that
 // the next start, with the built-in aac, can follow at once.
 bool CSonafeedDlg::ReportEncoderExit() {
     if (!m_bStatusWatched) return false;
     m_bStatusWatched = false;
     std::string tail;
-    if (!ReadStatusTail(tail)) return false;
-    CString line(LastStatusLine(tail));
+    bool cut = false;
+    if (!ReadStatusTail(m_strStatusFile, tail, cut)) return false;
+    CString line(LastStatusLine(tail, cut));
     if (line.IsEmpty()) return false;
-    Utf8ToAnsi(&line);
+    // An encoder build that prints in the ANSI code page already gives text that is not UTF-8.
+    if (IsValidUtf8(line.Text())) Utf8ToAnsi(&line);
     AddLog(CString(texts::kEncoderSays) + line);
     const bool refused = !m_bBuiltInAac && LacksLibfdkAac(tail);
     if (refused) UseBuiltInAac();
@@ -123,12 +199,17 @@ void CSonafeedDlg::UseBuiltInAac() {
     AddLog(texts::kBuiltInAacFallback);
 }
 
+// A file that stopped growing because its drive is full says nothing of the encoder: the watch
+// pauses (said once) until the file grows again.
 bool CSonafeedDlg::EncoderStalled() {
     if (!m_bStatusWatched) return false;
     unsigned long long size = 0;
-    if (!ReadStatusSize(size)) {
+    if (!ReadStatusSize(m_strStatusFile, size)) {
         m_stallWatch.Reset();
         return false;
     }
-    return m_stallWatch.Stalled(size);
+    if (!m_stallWatch.Stalled(size)) return false;
+    if (!DriveFullFor(m_strStatusFile)) return true;
+    AddLog(texts::kStallWatchPaused);
+    return false;
 }

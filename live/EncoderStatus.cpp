@@ -8,22 +8,28 @@ constexpr char kLineEnds[] = "\r\n";
 constexpr char kConfigurationMark[] = "configuration:";
 constexpr char kLibfdkAacOption[] = "--enable-libfdk-aac";
 
-bool IsUtf8Continuation(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+// "size=... time=... bitrate=..." (audio) or "frame=... time=..." (video): says that the
+// encoder was working, never why it ended.
+bool IsProgressLine(const std::string& line) {
+    return (line.rfind("size=", 0) == 0 || line.rfind("frame=", 0) == 0) &&
+           line.find(" time=") != std::string::npos;
 }
 } // namespace
 
-std::string LastStatusLine(const std::string& tail) {
-    const size_t last = tail.find_last_not_of(kBlanksAndLineEnds);
-    if (last == std::string::npos) return "";
-    size_t first = tail.find_last_of(kLineEnds, last);
-    first = first == std::string::npos ? 0 : first + 1;
-    // Only a character cut by the start of the tail leaves a line beginning with one of these.
-    while (first <= last && IsUtf8Continuation(tail[first]))
-        ++first;
-    first = tail.find_first_not_of(kBlanksAndLineEnds, first);
-    if (first == std::string::npos || first > last) return "";
-    return tail.substr(first, last + 1 - first);
+std::string LastStatusLine(const std::string& tail, bool cutAtStart) {
+    // Lines are taken from the end; `end` is where the line before the one looked at ends.
+    for (size_t end = tail.size(); end > 0;) {
+        const size_t last = tail.find_last_not_of(kBlanksAndLineEnds, end - 1);
+        if (last == std::string::npos) break;
+        const size_t lineEnd = tail.find_last_of(kLineEnds, last);
+        if (lineEnd == std::string::npos && cutAtStart) break;
+        const size_t first = lineEnd == std::string::npos ? 0 : lineEnd + 1;
+        end = first;
+        std::string line = tail.substr(first, last + 1 - first);
+        line.erase(0, line.find_first_not_of(kBlanksAndLineEnds));
+        if (!IsProgressLine(line)) return line;
+    }
+    return "";
 }
 
 bool LacksLibfdkAac(const std::string& tail) {

@@ -8,9 +8,10 @@
 // How much of the status file's end is read: the last line is all that is wanted.
 inline constexpr size_t kStatusTailBytes = 4096;
 
-// The last line of `tail` that holds more than blanks, without its blanks around it; empty when
-// there is none. Bytes of a UTF-8 character cut at the tail's start are left out.
-std::string LastStatusLine(const std::string& tail);
+// The last line of `tail` that holds more than blanks and is no progress line, without its blanks
+// around it; empty when there is none. `cutAtStart`: the tail begins inside the file, so its
+// first line may be a fragment, which is never taken.
+std::string LastStatusLine(const std::string& tail, bool cutAtStart);
 
 // True when the encoder said that it has no libfdk_aac encoder, as a build without it does
 // when asked for one. Newer builds print more lines after that one, so all of `tail` counts.

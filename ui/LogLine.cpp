@@ -33,6 +33,7 @@ std::string LogFileName(const std::tm* local) {
     const Stamp t(local);
     char name[96];
     // The same date as the line's own stamp, so that a line and its file always agree.
-    std::snprintf(name, sizeof name, "log\\%lld-%02lld-%02lld.txt", t.year, t.month, t.day);
+    std::snprintf(name, sizeof name, "%s\\%lld-%02lld-%02lld.txt", kLogFolder, t.year, t.month,
+                  t.day);
     return name;
 }

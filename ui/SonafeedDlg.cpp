@@ -11,7 +11,8 @@
 
 CSonafeedDlg::CSonafeedDlg()
     : CDialog(IDD_SONAFEED_DIALOG),
-      m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_statusFileClaim(::CreateMutexA(nullptr, FALSE, texts::kStatusFileClaim)) {}
 
 CSonafeedDlg::~CSonafeedDlg() {
     // The only place the tray icon goes; with the zero-filled record there is none to remove.
@@ -103,6 +104,7 @@ void CSonafeedDlg::StartUp() {
         MessageBox(texts::kFfmpegMissing);
         return;
     }
+    EndLeftoverEncoders();
     if (!LoadConfig()) RefreshDevices();
     m_comboBitrate.SetCurSel(m_nBitrateIndex);
     CheckDlgButton(IDC_MIN_TO_TRAY, m_nMinToTray > 0 ? BST_CHECKED : BST_UNCHECKED);

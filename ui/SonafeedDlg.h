@@ -3,6 +3,8 @@
 #pragma once
 #include "app/CommandLine.h"
 #include "framework/Dialog.h"
+#include "framework/Handle.h"
+#include "framework/Job.h"
 #include "framework/MessageMap.h"
 #include "framework/StdioFile.h"
 #include "framework/StringArray.h"
@@ -108,6 +110,9 @@ class CSonafeedDlg : public CDialog {
     void AppendToLogFile(const CString& path, const CString& line);
     ConfigValues ConfigFromMembers() const;
     void ApplyConfig(const ConfigValues& values);
+    HANDLE OpenStatusFile(bool nt);
+    bool ClaimSharedStatusFile();
+    void EndLeftoverEncoders();
     void CloseEncoderHandles();
     void RestartEncoder();
     void RestartEncoderOnSchedule();
@@ -121,6 +126,8 @@ class CSonafeedDlg : public CDialog {
 
     HICON m_hIcon;
     PROCESS_INFORMATION m_pi{};
+    // Every child, encoder and listing tool, ends with the program however the program ends.
+    CJob m_job;
     CString m_strAppDir;
     CString m_strFfmpegPath;
     CListBox m_listLog;
@@ -132,6 +139,11 @@ class CSonafeedDlg : public CDialog {
     int m_nRestartCount = 0;
     // The encoder writes into the status file, and its exit has not been reported yet.
     bool m_bStatusWatched = false;
+    // The file the current encoder writes: the machine's shared one or the installation's own.
+    CString m_strStatusFile;
+    CHandle m_statusFileClaim;
+    bool m_bStatusFileClaimed = false;
+    bool m_bOwnStatusFileLogged = false;
     StallWatch m_stallWatch;
     // The encoder said it has no libfdk_aac: every later start asks for its built-in one.
     bool m_bBuiltInAac = false;

@@ -48,12 +48,20 @@ inline constexpr char kEncoderSays[] = "编码器：";
 inline constexpr char kBuiltInAacFallback[] = "编码器没有libfdk_aac，改用内置aac编码器！";
 inline constexpr char kEncoderStalled[] = "编码器已停止发送数据，系统自动重启进程！";
 inline constexpr char kServerBack[] = "服务器已恢复，立即重启直播进程！";
+// Followed by the path of the installation's own status file, when the shared one is not ours.
+inline constexpr char kOwnStatusFile[] = "编码器状态文件改用：";
+inline constexpr char kStallWatchPaused[] = "编码器状态文件所在磁盘已满，暂停卡死检测！";
+inline constexpr char kLeftoverEncoderEnded[] = "已结束上次运行遗留的编码器进程！";
 
 // Files and the encoder's listing mode.
 inline constexpr char kConfigFile[] = "config.db";
 inline constexpr char kConfigTempFile[] = "config.db.tmp";
 inline constexpr char kDeviceFile[] = "device.txt";
 inline constexpr char kStatusFile[] = "c://NetStatus.txt";
+// The shared status file goes to one installation at a time; the others use their own, with
+// this name in their log folder.
+inline constexpr char kStatusFileClaim[] = "Global\\Sonafeed-NetStatus";
+inline constexpr char kOwnStatusFileName[] = "NetStatus.txt";
 inline constexpr char kEncoderFileName[] = "\\ffmpeg.exe";
 inline constexpr char kListDevicesArgs[] = " -list_devices true -f dshow -i dummy ";
 

@@ -7,34 +7,37 @@
 TEST(EncoderStatus, LastLineOfTheTail) {
     // u8: the bytes stay UTF-8, as the encoder writes them.
     const std::string device = u8"麦克风";
-    // A window that starts inside the device name: its first character lost one, then two bytes.
-    const std::string cut_once = device.substr(1);
-    const std::string cut_twice = device.substr(2);
+    const std::string progress = "size=2kB time=00:00:02.00 bitrate=  8.0kbits/s speed=   1x    \r";
     const struct {
         std::string tail, line;
+        bool cut = false; // the tail starts inside the file
     } cases[] = {
         {"", ""},
         {"\r\n\r\n  \r", ""},
         {"one line", "one line"},
         {"first\nlast\n", "last"},
         {"first\r\nlast\r\n", "last"},
-        // Progress lines end in CR, padded with blanks.
-        {"size=1kB time=00:00:01.00 \rsize=2kB time=00:00:02.00    \r",
-         "size=2kB time=00:00:02.00"},
+        // Progress lines end in CR, padded with blanks, and say nothing of why the encoder ended.
+        {"size=1kB time=00:00:01.00 \r" + progress, ""},
+        {"Stream mapping:\r\n" + progress + "frame=9 fps=25 time=00:00:02.00 \r",
+         "Stream mapping:"},
         {"size=1kB \rUnknown encoder 'libfdk_aac'\r\n", "Unknown encoder 'libfdk_aac'"},
         {"error\r\n\r\n\n  \t\r", "error"},
         {"a\rb\nc", "c"},
         {"  indented\t", "indented"},
-        {cut_once + ": I/O error\r\n", u8"克风: I/O error"},
-        {cut_twice + ": I/O error\r\n", u8"克风: I/O error"},
-        {"earlier\n" + cut_once + " end", u8"克风 end"},
-        // Only continuation bytes: nothing is left to log.
-        {cut_once.substr(0, 2) + "\r\n", ""},
         {"audio=" + device + ": I/O error", "audio=" + device + ": I/O error"},
+        // A tail that starts inside the file: its first line is a fragment, even of a progress
+        // line, or of a character.
+        {"0:11.50 bitrate=  48.0kbits/s speed=   1x    \r" + progress, "", true},
+        {device.substr(1) + ": I/O error\r\n", "", true},
+        {"ing run 1\r\n" + progress, "", true},
+        {"ing run 1\r\nUnknown encoder 'libfdk_aac'\r\n" + progress, "Unknown encoder 'libfdk_aac'",
+         true},
+        {"publishing run 1\r\n" + progress, "publishing run 1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tail);
-        EXPECT_EQ(LastStatusLine(c.tail), c.line);
+        EXPECT_EQ(LastStatusLine(c.tail, c.cut), c.line);
     }
 }
 

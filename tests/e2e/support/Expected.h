@@ -35,6 +35,9 @@ inline constexpr char kEncoderSays[] = "编码器：";
 inline constexpr char kBuiltInAac[] = "编码器没有libfdk_aac，改用内置aac编码器！";
 inline constexpr char kStalled[] = "编码器已停止发送数据，系统自动重启进程！";
 inline constexpr char kServerBack[] = "服务器已恢复，立即重启直播进程！";
+// Followed by the path of the installation's own status file.
+inline constexpr char kOwnStatusFile[] = "编码器状态文件改用：";
+inline constexpr char kLeftoverEncoderEnded[] = "已结束上次运行遗留的编码器进程！";
 
 // Message boxes and the About box.
 inline constexpr char kBoxCaption[] = "Sonafeed";
