@@ -199,6 +199,13 @@ void CSonafeedDlg::UseBuiltInAac() {
     AddLog(texts::kBuiltInAacFallback);
 }
 
+// False while the encoder has written no progress line: it has not yet got through to its server.
+bool CSonafeedDlg::EncoderMadeProgress() {
+    std::string tail;
+    bool cut = false;
+    return !ReadStatusTail(m_strStatusFile, tail, cut) || cut || HasProgressLine(tail);
+}
+
 // A file that stopped growing because its drive is full says nothing of the encoder: the watch
 // pauses (said once) until the file grows again.
 bool CSonafeedDlg::EncoderStalled() {

@@ -32,6 +32,18 @@ std::string LastStatusLine(const std::string& tail, bool cutAtStart) {
     return "";
 }
 
+bool HasProgressLine(const std::string& tail) {
+    for (size_t first = 0; first < tail.size();) {
+        size_t end = tail.find_first_of(kLineEnds, first);
+        if (end == std::string::npos) end = tail.size();
+        std::string line = tail.substr(first, end - first);
+        line.erase(0, line.find_first_not_of(kBlanksAndLineEnds));
+        if (IsProgressLine(line)) return true;
+        first = end + 1;
+    }
+    return false;
+}
+
 bool LacksLibfdkAac(const std::string& tail) {
     return tail.find(std::string("Unknown encoder '") + kLibfdkAac + "'") != std::string::npos;
 }

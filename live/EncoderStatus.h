@@ -13,6 +13,9 @@ inline constexpr size_t kStatusTailBytes = 4096;
 // first line may be a fragment, which is never taken.
 std::string LastStatusLine(const std::string& tail, bool cutAtStart);
 
+// True when `tail` holds one of the progress lines that a working encoder writes twice a second.
+bool HasProgressLine(const std::string& tail);
+
 // True when the encoder said that it has no libfdk_aac encoder, as a build without it does
 // when asked for one. Newer builds print more lines after that one, so all of `tail` counts.
 bool LacksLibfdkAac(const std::string& tail);

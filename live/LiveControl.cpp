@@ -61,11 +61,7 @@ void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
         if (result == WAIT_TIMEOUT) {
             if (m_nRestartCount != 0) AddLog(texts::kLive);
             m_nRestartCount = 0;
-            if (EncoderStalled()) {
-                AddLog(texts::kEncoderStalled);
-                // The next tick finds it exited and restarts it on the usual schedule.
-                ::TerminateProcess(m_pi.hProcess, 0);
-            }
+            if (EncoderStalled()) OnEncoderStalled();
         } else if (result == WAIT_OBJECT_0) {
             // A refusal of libfdk_aac is no dead tick: the start with aac follows at once.
             if (ReportEncoderExit())
@@ -95,6 +91,20 @@ void CSonafeedDlg::RestartEncoderOnSchedule() {
     RestartEncoder();
 }
 
+// An encoder that made progress and then stopped writing is stuck, for instance in a write to a
+// dead connection. One that has made none yet may be waiting for a slow server: its server
+// decides, where it can be checked.
+void CSonafeedDlg::OnEncoderStalled() {
+    if (m_bServerKnown && !EncoderMadeProgress() && CheckServer()) return;
+    EndStalledEncoder();
+}
+
+void CSonafeedDlg::EndStalledEncoder() {
+    AddLog(texts::kEncoderStalled);
+    // The next tick finds it exited and restarts it on the usual schedule.
+    ::TerminateProcess(m_pi.hProcess, 0);
+}
+
 void CSonafeedDlg::RestartEncoder() {
     CloseEncoderHandles();
     StartEncoder();
@@ -113,20 +123,30 @@ void CSonafeedDlg::WatchDownEncoder() {
 }
 
 // One check at a time, on a helper thread, so that the dialog never waits for the network or
-// the name resolver.
-void CSonafeedDlg::CheckServer() {
+// the name resolver. False when none could be started now.
+bool CSonafeedDlg::CheckServer() {
     const DWORD now = ::GetTickCount();
     if (!m_bServerKnown || m_bServerCheckPending ||
         TicksSince(m_nServerCheckTick, now) < kServerCheckSpacingMs)
-        return;
+        return false;
     m_nServerCheckTick = now;
     m_bServerCheckPending = StartRtmpProbe(m_hWnd, WM_SERVER_CHECKED, m_nEncoderRun, m_server);
+    return m_bServerCheckPending;
 }
 
 LRESULT CSonafeedDlg::OnServerChecked(WPARAM encoderRun, LPARAM answers) {
     m_bServerCheckPending = false;
     // Made for an encoder that has been replaced (or a broadcast that ended): no longer news.
     if (!m_bLive || encoderRun != m_nEncoderRun) return 0;
+    // The encoder runs: it was checked for a stall before its first progress. A server that
+    // answers gives it another while.
+    if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
+        if (answers || EncoderMadeProgress())
+            m_stallWatch.Reset();
+        else
+            EndStalledEncoder();
+        return 0;
+    }
     if (m_serverWatch.RestartNow(answers != 0)) {
         AddLog(texts::kServerBack);
         RestartEncoder();

@@ -120,8 +120,11 @@ class CSonafeedDlg : public CDialog {
     void ReadEncoderBanner(const std::string& output);
     void UseBuiltInAac();
     bool EncoderStalled();
+    bool EncoderMadeProgress();
+    void OnEncoderStalled();
+    void EndStalledEncoder();
     void WatchDownEncoder();
-    void CheckServer();
+    bool CheckServer();
     void EndLive();
 
     HICON m_hIcon;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -560,25 +561,48 @@ TEST(EncoderOutput, ABannerWithoutLibfdkAacMeansTheBuiltInAacFromTheFirstStart) 
     ASSERT_TRUE(EndLive(run));
 }
 
-// Silence in the status file for 30 s, and only then, ends the encoder: the watchdog restarts
-// it at the next tick. Its server is checked only once it is down.
-TEST(EncoderOutput, AnEncoderThatStopsWritingIsRestartedAndOneThatWritesIsLeftAlone) {
+// An encoder that made progress and then writes nothing for 30 s is stuck and ended: the watchdog
+// restarts it at the next tick. One that has made no progress yet (connecting, or waiting for a
+// slow authorisation) is ended only when its server does not answer either. Beyond that, its
+// server is checked only while the encoder is down.
+TEST(EncoderOutput, AnEncoderThatStopsWritingIsRestartedUnlessItsServerIsSlow) {
     OpenApiStandIn service;
     RtmpStandIn server(RtmpStandIn::Mode::kAnswer);
     SonafeedRun run(WithOpenApi(service.Address()));
-    ASSERT_TRUE(UseDevices(run, {"Line In (Orvane USB)"}));
+    // Silent from its start: it never writes a progress line.
+    ASSERT_TRUE(UseDevices(run, {"Line In (Orvane USB)"}, "silent=1\r\n"));
     ASSERT_TRUE(StartShown(run));
     ASSERT_TRUE(ui::SetControlText(run.Dialog(), ids::kPublishUrl, server.PublishAddress()));
     ASSERT_TRUE(ClearLog(run));
     ASSERT_TRUE(GoLive(run));
 
-    // Beyond the longest silence the watchdog allows, with progress twice a second.
+    // Beyond the longest silence the watchdog allows: its server answered the one check.
     constexpr DWORD kLongerThanAStallMs = 40000;
     EXPECT_TRUE(LogStaysAt(run, 2, kLongerThanAStallMs));
     EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 1);
     EXPECT_EQ(run.PublishRuns().size(), 1u);
-    EXPECT_EQ(server.Connections(), 0);
+    EXPECT_EQ(server.Connections(), 1);
 
+    // Once nothing answers there, the next 30 s of silence end it, with its last line that is no
+    // progress line; the next tick restarts it.
+    server.SetMode(RtmpStandIn::Mode::kDrop);
+    ASSERT_TRUE(WaitForMessages(run, 5, kLongerThanAStallMs + kPatience));
+    const std::string says = kEncoderSays;
+    EXPECT_EQ(run.Messages(),
+              (std::vector<std::string>{kNotPublishDomain, kLive, kStalled,
+                                        says + "ffmpeg double: publishing run 1", kRestart}));
+    EXPECT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 2; }));
+
+    // An encoder that made progress: silence for 30 s, and only then, ends it, whatever its
+    // server says. Its last progress lines are no last words.
+    ASSERT_TRUE(EndLive(run));
+    server.SetMode(RtmpStandIn::Mode::kAnswer);
+    ASSERT_TRUE(run.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\n"));
+    ASSERT_TRUE(ClearLog(run));
+    ASSERT_TRUE(GoLive(run));
+    ASSERT_TRUE(WaitUntil([&] {
+        return ReadWholeFile(kStatusFile).value_or("").find("size=") != std::string::npos;
+    }));
     // The double reads its control file again before each progress line.
     ASSERT_TRUE(WaitUntil([&] {
         return run.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\nsilent=1\r\n");
@@ -590,22 +614,74 @@ TEST(EncoderOutput, AnEncoderThatStopsWritingIsRestartedAndOneThatWritesIsLeftAl
         [&] {
             const size_t now = ReadWholeFile(kStatusFile).value_or("").size();
             if (now != size) size = now, grew = GetTickCount();
-            return run.Log().size() >= 3;
+            const std::vector<std::string> messages = run.Messages();
+            return std::find(messages.begin(), messages.end(), kStalled) != messages.end();
         },
         kLongerThanAStallMs + kPatience));
     const DWORD silence = GetTickCount() - grew;
     // Polling here lags the file by a moment.
     EXPECT_GE(silence, 29500u);
     EXPECT_LE(silence, kLongerThanAStallMs);
-    EXPECT_EQ(run.Messages().at(2), kStalled);
+    // Before these, the start's lines and, as the watchdog's count was left at 1, one more
+    // "直播中。。。".
+    ASSERT_TRUE(WaitUntil([&] { return run.Messages().back() == kRestart; }, 2 * kPatience));
+    const std::vector<std::string> messages = run.Messages();
+    EXPECT_EQ(
+        std::vector<std::string>(messages.end() - 3, messages.end()),
+        (std::vector<std::string>{kStalled, says + "ffmpeg double: publishing run 3", kRestart}));
+    ASSERT_TRUE(EndLive(run));
+}
 
-    // At the next tick the restart. What the file ends with are progress lines, which say
-    // nothing of why the encoder ended: no "编码器：" line.
-    ASSERT_TRUE(WaitForMessages(run, 4, 2 * kPatience));
-    EXPECT_EQ(run.Messages(),
-              (std::vector<std::string>{kNotPublishDomain, kLive, kStalled, kRestart}));
-    EXPECT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 2; }));
-    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning("ffmpeg.exe") == 1; }));
+// A status file that cannot grow because its drive is full says nothing of the encoder: the stall
+// watch pauses, said once, and watches again once the file grows.
+TEST(EncoderOutput, AFullDrivePausesTheStallWatch) {
+    // A 4 MiB drive that the test session mounts where it may (tests/wine/session.sh).
+    const std::string drive = "S:\\";
+    if (GetFileAttributesA(drive.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no small drive S: (mounting it needs root)";
+    OpenApiStandIn service;
+    SonafeedRun::Options options = WithOpenApi(service.Address());
+    options.parent = drive;
+    SonafeedRun run(options);
+    ASSERT_TRUE(UseDevices(run, {"Line In (Orvane USB)"}));
+    ASSERT_TRUE(StartShown(run));
+    ASSERT_TRUE(ui::SetControlText(run.Dialog(), ids::kPublishUrl, "rtmp://1.push.kelvo.net/l/s"));
+    // The shared status file is not to be had: the encoder writes beside the program, on S:.
+    StatusFileHeld held("");
+    ASSERT_TRUE(held.Held());
+    // Filled before the encoder starts, so that not one of its lines fits.
+    const std::string filler = drive + "filler";
+    {
+        HANDLE file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        const std::string chunk(4096, 'f');
+        DWORD written = 0;
+        while (WriteFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr) &&
+               written > 0) {
+        }
+        CloseHandle(file);
+    }
+    ASSERT_TRUE(GoLive(run));
+    auto logged = [&](const std::string& message) {
+        const std::vector<std::string> messages = run.Messages();
+        return std::count(messages.begin(), messages.end(), message);
+    };
+    constexpr DWORD kBeyondAStallMs = 45000;
+    EXPECT_TRUE(WaitUntil([&] { return logged(kStallWatchPaused) == 1; }, kBeyondAStallMs));
+
+    EXPECT_EQ(logged(kStalled), 0);
+    EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 1);
+
+    // Room again: the file grows, and a silence from now on is a stall.
+    ASSERT_TRUE(DeleteFileA(filler.c_str()));
+    ASSERT_TRUE(
+        WaitUntil([&] { return !run.ReadFileBytes("log\\NetStatus.txt").value_or("").empty(); }));
+    ASSERT_TRUE(WaitUntil([&] {
+        return run.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\nsilent=1\r\n");
+    }));
+    EXPECT_TRUE(WaitUntil([&] { return logged(kStalled) == 1; }, kBeyondAStallMs));
+    EXPECT_EQ(logged(kStallWatchPaused), 1);
     ASSERT_TRUE(EndLive(run));
 }
 

@@ -41,6 +41,15 @@ TEST(EncoderStatus, LastLineOfTheTail) {
     }
 }
 
+TEST(EncoderStatus, TellsWhetherTheEncoderMadeProgress) {
+    EXPECT_TRUE(HasProgressLine("Output #0, flv\r\nsize=1kB time=00:00:01.00 bitrate=8k\r"));
+    EXPECT_TRUE(HasProgressLine("  frame=9 fps=25 time=00:00:02.00 \r"));
+    // Connecting, or waiting for the server's answer: no progress yet.
+    EXPECT_FALSE(HasProgressLine("ffmpeg version 4.1\r\nOutput #0, flv, to 'rtmp://h/l/s':\r\n"));
+    EXPECT_FALSE(HasProgressLine("size=1kB\r\nthe time=now\r\n"));
+    EXPECT_FALSE(HasProgressLine(""));
+}
+
 TEST(EncoderStatus, KnowsWhenTheEncoderLacksLibfdkAac) {
     const struct {
         std::string tail;

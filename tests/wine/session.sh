@@ -12,7 +12,16 @@ set -a
 . "$build/wine-env"
 set +a
 
+# A small drive for tests of a full disk: a 4 MiB tmpfs as drive S:. Only root can mount it;
+# without it those tests are skipped.
+small="$build/small-drive"
+unmount_small_drive() {
+    rm -f "$WINEPREFIX/dosdevices/s:"
+    if mountpoint -q "$small" 2>/dev/null; then umount "$small" || true; fi
+}
+
 stop() {
+    unmount_small_drive
     wineserver -k 2>/dev/null || true
     if [ -s "$build/xvfb.pid" ]; then kill "$(cat "$build/xvfb.pid")" 2>/dev/null || true; fi
     rm -f "$build/xvfb.pid" "$build/xvfb-display" "$build/wine-desktop-ready"
@@ -38,6 +47,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then "$run" wineboot -i >/dev/null 2>&1; f
 marlett=/usr/share/wine/fonts/marlett.ttf
 fonts="$WINEPREFIX/drive_c/windows/Fonts"
 if [ -f "$marlett" ] && [ ! -f "$fonts/marlett.ttf" ]; then mkdir -p "$fonts" && cp "$marlett" "$fonts/"; fi
+mkdir -p "$small"
+if mount -t tmpfs -o size=4m sonafeed-small "$small" 2>/dev/null; then
+    ln -sfn "$small" "$WINEPREFIX/dosdevices/s:"
+fi
 # Without a window manager Wine waits about 2 s on each minimise and close unless unmanaged.
 "$run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 # Wine's desktop process would otherwise start with the first test's program and hold that

@@ -38,6 +38,7 @@ inline constexpr char kServerBack[] = "服务器已恢复，立即重启直播�
 // Followed by the path of the installation's own status file.
 inline constexpr char kOwnStatusFile[] = "编码器状态文件改用：";
 inline constexpr char kLeftoverEncoderEnded[] = "已结束上次运行遗留的编码器进程！";
+inline constexpr char kStallWatchPaused[] = "编码器状态文件所在磁盘已满，暂停卡死检测！";
 
 // Message boxes and the About box.
 inline constexpr char kBoxCaption[] = "Sonafeed";

@@ -148,6 +148,7 @@ SonafeedRun::SonafeedRun(Options options) : options_(std::move(options)) {
     if (options_.exe.empty()) options_.exe = WindowsPathOf(SONAFEED_EXE);
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
+    if (!options_.parent.empty()) lstrcpynA(temp, options_.parent.c_str(), sizeof temp);
     static unsigned sequence = 0;
     for (;;) {
         std::string dir = std::string(temp) + "sonafeed-e2e-" +

@@ -37,6 +37,8 @@ class SonafeedRun {
         DWORD start_timeout_ms = 60000;
         // The command line after the program's name, e.g. "/live".
         std::string arguments;
+        // The folder that gets the run's directory, e.g. "S:\\"; empty: the temporary folder.
+        std::string parent;
     };
 
     // A later start of Sonafeed.exe from the run's directory, e.g. a second instance. The
