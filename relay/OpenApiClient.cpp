@@ -92,6 +92,9 @@ DWORD WINAPI RunExchange(void* parameter) {
         Post(exchange);
     } catch (const CInternetException& e) {
         exchange.error = e.m_dwError;
+    } catch (...) {
+        // Nothing may escape a thread function: it would end the program, encoder and all.
+        exchange.error = ERROR_INTERNET_INTERNAL_ERROR;
     }
     if (exchange.stage.exchange(kEnded) == kAbandoned)
         ::PostMessageA(exchange.late.window, exchange.late.message, 0, 0);
