@@ -7,6 +7,7 @@
 #include "relay/PullRequest.h"
 #include "ui/Texts.h"
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -37,14 +38,28 @@ std::string ReadAnswer(CHttpFile& request) {
     return answer;
 }
 
+enum Stage { kRunning, kAbandoned, kEnded };
+
 // One POST to the service and what came back.
 struct Exchange {
     OpenApiEndpoint endpoint;
     std::string body;
+    CString type;
+    LateAnswerTarget late{};
     DWORD status = 0;
     std::string answer; // read only with status 200
     DWORD error = 0;    // the WinINet error that ended the exchange; 0 when it completed
+    // The helper ends it, unless the caller has given up on it first.
+    std::atomic<int> stage{kRunning};
 };
+
+// The exchange given up on whose outcome has not been taken yet, and its helper. Only the
+// dialog's thread touches it.
+struct Abandoned {
+    std::shared_ptr<Exchange> exchange;
+    std::unique_ptr<CHandle> thread;
+};
+Abandoned g_abandoned;
 
 void Post(Exchange& exchange) {
     CInternetSession session;
@@ -72,11 +87,17 @@ DWORD WINAPI RunExchange(void* parameter) {
     // The helper's share: the dialog's thread may have stopped waiting and let go of its own.
     const std::unique_ptr<std::shared_ptr<Exchange>> share(
         static_cast<std::shared_ptr<Exchange>*>(parameter));
+    Exchange& exchange = **share;
     try {
-        Post(**share);
+        Post(exchange);
     } catch (const CInternetException& e) {
-        (*share)->error = e.m_dwError;
+        exchange.error = e.m_dwError;
+    } catch (...) {
+        // Nothing may escape a thread function: it would end the program, encoder and all.
+        exchange.error = ERROR_INTERNET_INTERNAL_ERROR;
     }
+    if (exchange.stage.exchange(kEnded) == kAbandoned)
+        ::PostMessageA(exchange.late.window, exchange.late.message, 0, 0);
     return 0;
 }
 
@@ -84,35 +105,63 @@ DWORD WINAPI RunExchange(void* parameter) {
 // a time-out. The helper is needed because nothing ends a blocked receive under Wine (closing
 // the handle, cancelling the thread's I/O and lowering the time-outs were tried): a server that
 // trickles its answer would hold whichever thread waits for it. A helper left behind ends when
-// a receive times out or the server lets go, or with the program.
+// a receive times out or the server lets go, or with the program; then it reports to the
+// exchange's late target.
 void PostWithDeadline(const std::shared_ptr<Exchange>& exchange) {
     const ULONGLONG deadline = ::GetTickCount64() + kRequestDeadlineMs;
     auto share = std::make_unique<std::shared_ptr<Exchange>>(exchange);
-    CHandle thread(::CreateThread(nullptr, 0, RunExchange, share.get(), 0, nullptr));
-    if (!thread.Get()) throw CInternetException(::GetLastError());
+    auto thread =
+        std::make_unique<CHandle>(::CreateThread(nullptr, 0, RunExchange, share.get(), 0, nullptr));
+    if (!thread->Get()) throw CInternetException(::GetLastError());
     share.release();
-    const bool finished = ::WaitForSingleObject(thread.Get(), kRequestDeadlineMs) == WAIT_OBJECT_0;
+    int running = kRunning;
+    if (::WaitForSingleObject(thread->Get(), kRequestDeadlineMs) != WAIT_OBJECT_0 &&
+        exchange->stage.compare_exchange_strong(running, kAbandoned)) {
+        g_abandoned = {exchange, std::move(thread)};
+        throw CInternetException(ERROR_INTERNET_TIMEOUT);
+    }
     // A receive that ends with its own time-out finishes just after the deadline.
-    if (!finished || (exchange->error && ::GetTickCount64() >= deadline))
+    if (exchange->error && ::GetTickCount64() >= deadline)
         throw CInternetException(ERROR_INTERNET_TIMEOUT);
     if (exchange->error) throw CInternetException(exchange->error);
 }
-} // namespace
 
-bool CallPullStreamOp(CString accessId, CString accessKey, CString appId, CString stream,
-                      CString type, CString from, CString& error) {
-    const auto exchange = std::make_shared<Exchange>();
-    exchange->endpoint = CurrentEndpoint();
-    exchange->body = BuildPullRequestBody(accessId.Text(), accessKey.Text(), appId.Text(),
-                                          stream.Text(), type.Text(), from.Text());
-    PostWithDeadline(exchange);
-    if (exchange->status != kHttpOk) {
-        error = FormatPostError(static_cast<int>(exchange->status));
+// The service's verdict on a completed exchange; error as CallPullStreamOp's.
+bool Judge(const Exchange& exchange, CString& error) {
+    if (exchange.status != kHttpOk) {
+        error = FormatPostError(static_cast<int>(exchange.status));
         return false;
     }
-    CString answer(exchange->answer);
+    CString answer(exchange.answer);
     Utf8ToAnsi(&answer);
     const bool accepted = IsPullAccepted(answer.Text());
     if (!accepted) error = answer;
     return accepted;
+}
+} // namespace
+
+bool CallPullStreamOp(CString accessId, CString accessKey, CString appId, CString stream,
+                      CString type, CString from, CString& error, LateAnswerTarget late) {
+    // One connection at a time: a service that holds one would hold the next as well.
+    if (g_abandoned.exchange) throw CInternetException(ERROR_INTERNET_TIMEOUT);
+    const auto exchange = std::make_shared<Exchange>();
+    exchange->endpoint = CurrentEndpoint();
+    exchange->body = BuildPullRequestBody(accessId.Text(), accessKey.Text(), appId.Text(),
+                                          stream.Text(), type.Text(), from.Text());
+    exchange->type = type;
+    exchange->late = late;
+    PostWithDeadline(exchange);
+    return Judge(*exchange, error);
+}
+
+bool TakeLatePullAnswer(LatePullAnswer& answer) {
+    if (!g_abandoned.exchange || g_abandoned.exchange->stage != kEnded) return false;
+    // The helper only returns after its message: no next request runs beside it.
+    ::WaitForSingleObject(g_abandoned.thread->Get(), INFINITE);
+    const Exchange& exchange = *g_abandoned.exchange;
+    answer.type = exchange.type;
+    answer.answered = exchange.error == 0;
+    if (answer.answered) answer.accepted = Judge(exchange, answer.error);
+    g_abandoned = {};
+    return true;
 }

@@ -1,9 +1,32 @@
 #pragma once
 #include "framework/String.h"
 
+#include <windows.h>
+
+// Where a request that CallPullStreamOp gave up on reports its end: `message` posted to `window`.
+struct LateAnswerTarget {
+    HWND window;
+    UINT message;
+};
+
 // Sends one PullStreamOp request of the given type ("add", "del" or "play"). True when the
 // service accepted it; otherwise error holds the service's answer or the HTTP status. A
 // transport failure throws CInternetException, and so does an exchange that has not ended
-// within 30 s (ERROR_INTERNET_TIMEOUT).
+// within 30 s (ERROR_INTERNET_TIMEOUT). Such an exchange goes on in the background until
+// `late` has taken its outcome; meanwhile every call throws that time-out at once and sends
+// nothing, so that a trickling service never holds more than one connection.
 bool CallPullStreamOp(CString accessId, CString accessKey, CString appId, CString stream,
-                      CString type, CString from, CString& error);
+                      CString type, CString from, CString& error, LateAnswerTarget late);
+
+// The outcome of the exchange given up on, once it has ended.
+struct LatePullAnswer {
+    CString type;
+    // False after a transport failure: the service's decision is unknown.
+    bool answered = false;
+    bool accepted = false;
+    // As CallPullStreamOp's error text.
+    CString error;
+};
+
+// Takes the outcome announced by the late message; false while that exchange still runs.
+bool TakeLatePullAnswer(LatePullAnswer& answer);

@@ -29,14 +29,8 @@ void CSonafeedDlg::OnStartPull() {
     SaveConfig();
     CString error;
     if (m_bPulling) {
-        if (CallPullStreamOp(m_strAccessId, m_strAccessKey, appId, stream, texts::kPullDel,
-                             m_strPullUrl, error)) {
-            SetDlgItemText(IDC_START_PULL, texts::kStartPull);
-            AddLog(texts::kPullStopped);
-            m_bPulling = false;
-        } else {
-            AddLog(texts::kPullStopFailed + AnswerForLog(error.Text()));
-        }
+        AdoptPullAnswer(texts::kPullDel, SendPullRequest(appId, stream, texts::kPullDel, error),
+                        error);
         return;
     }
     // The relay takes over the stream: a running broadcast ends first, whatever the answer.
@@ -44,14 +38,7 @@ void CSonafeedDlg::OnStartPull() {
         EndLive();
         m_bLive = false;
     }
-    if (CallPullStreamOp(m_strAccessId, m_strAccessKey, appId, stream, texts::kPullAdd,
-                         m_strPullUrl, error)) {
-        SetDlgItemText(IDC_START_PULL, texts::kStopPull);
-        AddLog(texts::kPulling);
-        m_bPulling = true;
-    } else {
-        AddLog(texts::kPullFailed + AnswerForLog(error.Text()));
-    }
+    AdoptPullAnswer(texts::kPullAdd, SendPullRequest(appId, stream, texts::kPullAdd, error), error);
 }
 
 void CSonafeedDlg::RequestPullStateAtStartup() {
@@ -59,12 +46,52 @@ void CSonafeedDlg::RequestPullStateAtStartup() {
     CString stream;
     if (!SplitPublishUrl(appId, stream)) return;
     CString error;
-    // A refusal that says the relay is active counts as pulling too.
-    if (CallPullStreamOp(m_strAccessId, m_strAccessKey, appId, stream, texts::kPullPlay,
-                         m_strPullUrl, error) ||
-        HoldsRelayActiveFlag(error.Text())) {
-        m_bPulling = true;
-        SetDlgItemText(IDC_START_PULL, texts::kStopPull);
-        AddLog(texts::kPulling);
+    AdoptPullAnswer(texts::kPullPlay, SendPullRequest(appId, stream, texts::kPullPlay, error),
+                    error);
+}
+
+bool CSonafeedDlg::SendPullRequest(const CString& appId, const CString& stream, const char* type,
+                                   CString& error) {
+    return CallPullStreamOp(m_strAccessId, m_strAccessKey, appId, stream, type, m_strPullUrl, error,
+                            {m_hWnd, WM_PULL_ANSWERED_LATE});
+}
+
+bool CSonafeedDlg::AdoptPullAnswer(const CString& type, bool accepted, const CString& error) {
+    if (type.Text() == texts::kPullDel) {
+        if (accepted)
+            ShowPulling(false);
+        else
+            AddLog(texts::kPullStopFailed + AnswerForLog(error.Text()));
+        return true;
     }
+    if (type.Text() == texts::kPullAdd) {
+        if (accepted)
+            ShowPulling(true);
+        else
+            AddLog(texts::kPullFailed + AnswerForLog(error.Text()));
+        return true;
+    }
+    // The start-up query: a refusal that says the relay is active counts as pulling too, any
+    // other is silent.
+    if (!accepted && !HoldsRelayActiveFlag(error.Text())) return false;
+    ShowPulling(true);
+    return true;
+}
+
+void CSonafeedDlg::ShowPulling(bool pulling) {
+    SetDlgItemText(IDC_START_PULL, pulling ? texts::kStopPull : texts::kStartPull);
+    AddLog(pulling ? texts::kPulling : texts::kPullStopped);
+    m_bPulling = pulling;
+}
+
+LRESULT CSonafeedDlg::OnPullAnsweredLate(WPARAM, LPARAM) {
+    LatePullAnswer late;
+    // A late transport failure tells nothing about the service that the time-out box did not.
+    if (!TakeLatePullAnswer(late) || !late.answered) return 0;
+    if (!AdoptPullAnswer(late.type, late.accepted, late.error)) return 0;
+    AddLog(texts::kAnsweredLate);
+    // The operator went live after this relay request timed out; that start would have stopped
+    // a held relay first, so the later command wins.
+    if (m_bPulling && m_bLive) OnStartPull();
+    return 0;
 }

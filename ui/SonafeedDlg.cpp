@@ -46,6 +46,7 @@ ON_BN_CLICKED(IDC_START_PULL, OnStartPull)
 ON_BN_CLICKED(IDC_AUTO_PULL, OnAutoPull)
 ON_MESSAGE(WM_INSTANCE_COMMAND, OnInstanceCommand)
 ON_MESSAGE(WM_SERVER_CHECKED, OnServerChecked)
+ON_MESSAGE(WM_PULL_ANSWERED_LATE, OnPullAnsweredLate)
 END_MESSAGE_MAP()
 
 // The program's directory, from its path cut to 256 bytes, without the trailing backslash.

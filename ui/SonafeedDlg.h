@@ -39,6 +39,8 @@ constexpr UINT_PTR IDT_WATCHDOG = 100;
 constexpr UINT_PTR IDT_ENCODER_WATCH = 101;
 // A server check's outcome (after WM_APP + 1, the instance command).
 constexpr UINT WM_SERVER_CHECKED = WM_APP + 2;
+// An open API request given up on has ended; its outcome waits in the client.
+constexpr UINT WM_PULL_ANSWERED_LATE = WM_APP + 3;
 
 class CSonafeedDlg : public CDialog {
   public:
@@ -101,6 +103,7 @@ class CSonafeedDlg : public CDialog {
     bool SplitPublishUrl(CString& appId, CString& stream);
     void OnStartPull();
     void RequestPullStateAtStartup();
+    LRESULT OnPullAnsweredLate(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -126,6 +129,11 @@ class CSonafeedDlg : public CDialog {
     void WatchDownEncoder();
     bool CheckServer();
     void EndLive();
+    bool SendPullRequest(const CString& appId, const CString& stream, const char* type,
+                         CString& error);
+    // Shows the service's answer to a request of `type`; false when that logs nothing.
+    bool AdoptPullAnswer(const CString& type, bool accepted, const CString& error);
+    void ShowPulling(bool pulling);
 
     HICON m_hIcon;
     PROCESS_INFORMATION m_pi{};

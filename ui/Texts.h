@@ -41,6 +41,8 @@ inline constexpr char kPullStopFailed[] = "停止拉流失败：";
 inline constexpr char kDeviceFileCreateFailed[] = "创建设备列表文件失败！";
 inline constexpr char kDeviceFileOpenFailed[] = "ParseDeviceLIst 打开文件失败！";
 inline constexpr char kDeviceSearchRestart[] = "重新查找开始符号";
+// After the usual line of an open API answer that came after its request's time-out.
+inline constexpr char kAnsweredLate[] = "以上为开放接口在超时之后才到达的回答！";
 
 // Activity log lines about the encoder's own output and its health.
 // Followed by the encoder's last line of output after it exited.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/e2e/support/Loopback.h"
@@ -525,7 +526,7 @@ TEST(SonafeedRun, ListsEncoderRunsAndLeavesNothingBehind) {
     CloseHandle(encoder);
 }
 
-TEST(ProcessProbe, CountsAnotherProcesssHandlesAndMemory) {
+TEST(ProcessProbe, CountsAnotherProcesssHandlesThreadsAndMemory) {
     SonafeedRun run(TestDialog());
     ASSERT_TRUE(run.Start());
     const int before = probe::HandleCount(run.Pid());
@@ -536,6 +537,16 @@ TEST(ProcessProbe, CountsAnotherProcesssHandlesAndMemory) {
     const int after = probe::HandleCount(run.Pid());
     EXPECT_GE(after - before, test_dialog::kLeakCount);
     EXPECT_LT(after - before, test_dialog::kLeakCount + 10);
+
+    // One more thread while one waits; the other process has its own.
+    const int threads = probe::ThreadCount(GetCurrentProcessId());
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread waiter([&] { WaitForSingleObject(release, INFINITE); });
+    EXPECT_EQ(probe::ThreadCount(GetCurrentProcessId()), threads + 1);
+    SetEvent(release);
+    waiter.join();
+    CloseHandle(release);
+    EXPECT_GT(probe::ThreadCount(run.Pid()), 0);
 
     const size_t used = probe::PagefileUsage(GetCurrentProcess());
     ASSERT_GT(used, 0u);

@@ -18,6 +18,7 @@
 #include "tests/e2e/support/Expected.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
 #include "tests/e2e/support/OperatorSteps.h"
+#include "tests/e2e/support/ProcessProbe.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
@@ -547,6 +548,115 @@ TEST(Relay, ASlowServiceEndsInATimeOutErrorAndTheWindowCanBeClosed) {
     for (const SlowCase& c : cases)
         std::printf("[ timing ] %s, %s: the dialog answered again after %lu ms\n", c.server,
                     c.at_startup ? "start-up request" : "click", c.answered_ms);
+}
+
+// A request that the service holds past the time-out, clicks while it still runs, and its answer
+// let go afterwards: what the program makes of the late answer.
+struct LateCase {
+    const char* what;
+    // The relay is held from start-up; the click then stops it.
+    bool held_at_startup;
+    int clicks;
+    bool go_live_meanwhile;
+    std::string late_answer;
+    std::vector<std::string> messages;
+    const char* pull_caption;
+    std::vector<std::string> types;
+
+    void Run(OpenApiStandIn& service, SonafeedRun& run) {
+        SCOPED_TRACE(what);
+        service.QueueAnswer({200, held_at_startup ? kAccepted : ""});
+        // A byte every 2 s: no receive of the helper times out, the request never ends alone.
+        HttpAnswer held{200, late_answer};
+        held.part_bytes = 1;
+        held.gap_ms = 2000;
+        held.held = true;
+        service.QueueAnswer(held);
+        service.SetDefaultAnswer({200, kAccepted});
+        ASSERT_TRUE(StartShown(run, ConfigDb()));
+        HWND dialog = run.Dialog();
+        const std::vector<std::string> before = run.Messages();
+        const int threads = probe::ThreadCount(run.Pid());
+        ASSERT_GT(threads, 0);
+
+        for (int click = 1; click <= clicks; ++click) {
+            SCOPED_TRACE("click " + std::to_string(click));
+            ASSERT_TRUE(ui::Click(dialog, ids::kStartPull));
+            ASSERT_TRUE(run.WaitForPopup(2 * kAnswersAgainMs)) << "no error box";
+            ConfirmErrorBox(run, ERROR_INTERNET_TIMEOUT);
+            // Each request has its own connection: one request, one connection.
+            EXPECT_EQ(service.Requests().size(), 2u);
+            EXPECT_LE(probe::ThreadCount(run.Pid()), threads + 1);
+        }
+        EXPECT_EQ(run.Messages(), before);
+        if (go_live_meanwhile) {
+            ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+            ASSERT_TRUE(WaitForMessages(run, before.size() + 1));
+        }
+
+        service.ReleaseHeldAnswers();
+        ASSERT_TRUE(WaitForMessages(run, messages.size()))
+            << testing::PrintToString(run.Messages());
+        EXPECT_TRUE(WaitUntil([&] { return TypesOf(service.Requests()) == types; }));
+        EXPECT_EQ(run.Messages(), messages);
+        EXPECT_EQ(ButtonText(run, ids::kStartPull), pull_caption);
+        EXPECT_EQ(ButtonText(run, ids::kStartLive), go_live_meanwhile ? kStopLive : kStartLive);
+        EXPECT_EQ(run.CountRunning(kEncoder), go_live_meanwhile ? 1 : 0);
+        EXPECT_EQ(run.Popup(), nullptr);
+        EXPECT_TRUE(run.Close());
+    }
+};
+
+TEST(Relay, ARequestPastItsTimeOutIsTheOnlyOneAndItsLateAnswerIsTaken) {
+    const std::string refusal = "{\"Flag\":102}";
+    std::vector<LateCase> cases = {
+        {"late acceptance after ten clicks",
+         false,
+         10,
+         false,
+         kAccepted,
+         {kPulling, kAnsweredLate},
+         kStopPull,
+         {"play", "add"}},
+        // The live start came after the relay start: it would have stopped a held relay first.
+        {"late acceptance after going live",
+         false,
+         1,
+         true,
+         kAccepted,
+         {kLive, kPulling, kAnsweredLate, kPullStopped},
+         kStartPull,
+         {"play", "add", "del"}},
+        {"late acceptance of a stop",
+         true,
+         1,
+         false,
+         kAccepted,
+         {kPulling, kPullStopped, kAnsweredLate},
+         kStartPull,
+         {"play", "del"}},
+        // The service's reason is worth seeing, late or not; the state stays.
+        {"late refusal",
+         false,
+         1,
+         false,
+         refusal,
+         {kPullFailed + refusal, kAnsweredLate},
+         kStartPull,
+         {"play", "add"}},
+    };
+    // Each case mostly waits for the deadline, so they wait at the same time.
+    std::vector<std::unique_ptr<OpenApiStandIn>> services;
+    std::vector<std::unique_ptr<SonafeedRun>> runs;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        services.push_back(std::make_unique<OpenApiStandIn>());
+        runs.push_back(std::make_unique<SonafeedRun>(WithOpenApi(services[i]->Address())));
+    }
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < cases.size(); ++i)
+        threads.emplace_back(&LateCase::Run, &cases[i], std::ref(*services[i]), std::ref(*runs[i]));
+    for (std::thread& thread : threads)
+        thread.join();
 }
 
 } // namespace

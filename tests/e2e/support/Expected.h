@@ -28,6 +28,8 @@ inline constexpr char kPullStopped[] = "停止拉流。。。";
 inline constexpr char kPullFailed[] = "拉流失败：";
 inline constexpr char kPullStopFailed[] = "停止拉流失败：";
 inline constexpr char kHttpError[] = "POST err ：";
+// After the usual line of an open API answer that came after its request's time-out.
+inline constexpr char kAnsweredLate[] = "以上为开放接口在超时之后才到达的回答！";
 // Followed by the daily log file's path.
 inline constexpr char kLogFileFailed[] = "无法写入日志文件：";
 // The encoder's own last line follows kEncoderSays.

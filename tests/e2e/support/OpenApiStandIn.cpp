@@ -157,6 +157,11 @@ void OpenApiStandIn::QueueAnswer(const HttpAnswer& answer) {
     queued_.push_back(answer);
 }
 
+void OpenApiStandIn::ReleaseHeldAnswers() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+}
+
 std::vector<HttpRequest> OpenApiStandIn::Requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
@@ -260,8 +265,12 @@ void OpenApiStandIn::Serve(Socket connection) {
                                   (chunked ? "Transfer-Encoding: chunked" : length) +
                                   "\r\nConnection: close\r\n\r\n" + body;
         const size_t part = answer.part_bytes ? answer.part_bytes : reply.size();
+        auto released = [&] {
+            std::lock_guard<std::mutex> lock(mutex_);
+            return answer.held && released_;
+        };
         for (size_t sent = 0; sent < reply.size(); sent += part) {
-            if ((sent > 0 && !Pause(answer.gap_ms)) ||
+            if ((sent > 0 && !released() && !Pause(answer.gap_ms)) ||
                 !SendAll(connection, reply.substr(sent, part)))
                 break;
         }

@@ -57,6 +57,8 @@ struct HttpAnswer {
     // between them (0: at once).
     size_t part_bytes = 0;
     DWORD gap_ms = 0;
+    // The gaps last only until ReleaseHeldAnswers(); then the rest goes out at once.
+    bool held = false;
 };
 
 class OpenApiStandIn {
@@ -79,6 +81,9 @@ class OpenApiStandIn {
     std::vector<HttpRequest> Requests() const;
     // True once at least `count` requests have been received whole (before their answer).
     bool WaitForRequests(size_t count, DWORD timeout_ms = kPatience) const;
+
+    // Held answers go out whole from now on, also those still being sent.
+    void ReleaseHeldAnswers();
 
     // Connections to the port are refused from now on; exchanges already accepted go on.
     void StopListening();
@@ -106,6 +111,7 @@ class OpenApiStandIn {
     std::condition_variable stopping_changed_;
     bool stopping_ = false;
     bool listening_ = false;
+    bool released_ = false;
     std::vector<std::thread> servers_;
     std::vector<HttpRequest> requests_;
     std::deque<HttpAnswer> queued_;

@@ -1,6 +1,7 @@
 #include "tests/e2e/support/ProcessProbe.h"
 
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <vector>
@@ -50,6 +51,18 @@ int HandleCount(DWORD pid) {
     int count = 0;
     for (ULONG i = 0; i < table->count; ++i)
         if (table->entries[i].process_id == static_cast<USHORT>(pid)) ++count;
+    return count;
+}
+
+int ThreadCount(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == pid) ++count;
+    CloseHandle(snapshot);
     return count;
 }
 
