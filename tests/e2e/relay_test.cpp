@@ -481,6 +481,22 @@ constexpr DWORD kAnswersAgainMs = 35000;
 
 // A server that takes the request and then holds it, against a click on 开始拉流 or the
 // start-up request; what the operator sees once the program gives up.
+// Runs each case's Run with a program and a stand-in of its own, all at the same time, since
+// each mostly waits for the 30 s deadline; the harness objects are made and ended on this thread.
+template <class Case> void RunAtOnce(std::vector<Case>& cases) {
+    std::vector<std::unique_ptr<OpenApiStandIn>> services;
+    std::vector<std::unique_ptr<SonafeedRun>> runs;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        services.push_back(std::make_unique<OpenApiStandIn>());
+        runs.push_back(std::make_unique<SonafeedRun>(WithOpenApi(services[i]->Address())));
+    }
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < cases.size(); ++i)
+        threads.emplace_back(&Case::Run, &cases[i], std::ref(*services[i]), std::ref(*runs[i]));
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
 struct SlowCase {
     const char* server;
     HttpAnswer answer;
@@ -532,19 +548,7 @@ TEST(Relay, ASlowServiceEndsInATimeOutErrorAndTheWindowCanBeClosed) {
         cases.push_back({"trickles a byte every 3 s", trickle, at_startup});
     }
 
-    // Each case mostly waits for the deadline, each with its own program and server, so they
-    // wait at the same time; the harness objects are made and ended on this thread.
-    std::vector<std::unique_ptr<OpenApiStandIn>> services;
-    std::vector<std::unique_ptr<SonafeedRun>> runs;
-    for (size_t i = 0; i < cases.size(); ++i) {
-        services.push_back(std::make_unique<OpenApiStandIn>());
-        runs.push_back(std::make_unique<SonafeedRun>(WithOpenApi(services[i]->Address())));
-    }
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < cases.size(); ++i)
-        threads.emplace_back(&SlowCase::Run, &cases[i], std::ref(*services[i]), std::ref(*runs[i]));
-    for (std::thread& thread : threads)
-        thread.join();
+    RunAtOnce(cases);
     for (const SlowCase& c : cases)
         std::printf("[ timing ] %s, %s: the dialog answered again after %lu ms\n", c.server,
                     c.at_startup ? "start-up request" : "click", c.answered_ms);
@@ -645,18 +649,7 @@ TEST(Relay, ARequestPastItsTimeOutIsTheOnlyOneAndItsLateAnswerIsTaken) {
          kStartPull,
          {"play", "add"}},
     };
-    // Each case mostly waits for the deadline, so they wait at the same time.
-    std::vector<std::unique_ptr<OpenApiStandIn>> services;
-    std::vector<std::unique_ptr<SonafeedRun>> runs;
-    for (size_t i = 0; i < cases.size(); ++i) {
-        services.push_back(std::make_unique<OpenApiStandIn>());
-        runs.push_back(std::make_unique<SonafeedRun>(WithOpenApi(services[i]->Address())));
-    }
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < cases.size(); ++i)
-        threads.emplace_back(&LateCase::Run, &cases[i], std::ref(*services[i]), std::ref(*runs[i]));
-    for (std::thread& thread : threads)
-        thread.join();
+    RunAtOnce(cases);
 }
 
 } // namespace
