@@ -16,7 +16,8 @@ void CSonafeedDlg::EndStartUp() {
 }
 
 LRESULT CSonafeedDlg::OnInstanceCommand(WPARAM wParam, LPARAM) {
-    if (wParam > static_cast<WPARAM>(AppCommand::kQuit)) return 0;
+    // Refused while closing: nothing of the broadcast starts again.
+    if (m_bClosing || wParam > static_cast<WPARAM>(AppCommand::kQuit)) return 0;
     const auto command = static_cast<AppCommand>(wParam);
     // Before start-up is done only a message box's loop can bring a command here.
     if (m_bStartedUp)

@@ -144,4 +144,63 @@ TEST(OneInstance, LiveGivenToTheFirstStartPressesStartOnceTheStartUpQueryIsAnswe
     EXPECT_TRUE(run.Close());
 }
 
+// Ends the instance with a later /quit, taken at once, and waits until it has ended. Then no
+// encoder may be left: nothing of the program is there to start another.
+void QuitLeavesNoEncoder(SonafeedRun& run) {
+    SonafeedRun::LaterStart quit = run.StartAgain("/quit");
+    EXPECT_TRUE(quit && quit.WaitForExit());
+    ASSERT_TRUE(run.WaitForExit()) << "a box stays open: " << (run.Popup() != nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 0; }));
+}
+
+// The About box is open over a live broadcast when /quit comes.
+void QuitWithTheAboutBoxOpen() {
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, ConfigDb().Bytes()));
+    ASSERT_TRUE(StartShown(run));
+    ASSERT_TRUE(GoLive(run));
+    ui::PostSysCommand(run.Dialog(), ids::kAboutCommand);
+    ASSERT_TRUE(run.WaitForPopup());
+    QuitLeavesNoEncoder(run);
+}
+
+// The service is unreachable: start-up ends in an error box, and the first start's /live runs
+// underneath it.
+void QuitBehindTheStartUpErrorBoxWhileLive() {
+    SonafeedRun::Options options =
+        WithOpenApi("127.0.0.1:" + std::to_string(OpenApiStandIn::ClosedPort()));
+    options.arguments = "/live";
+    SonafeedRun run(options);
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, ConfigDb().Bytes()));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForPopup());
+    ASSERT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 1; }));
+    QuitLeavesNoEncoder(run);
+}
+
+// Closes that race with a box, a pending request or a later start. In each the program ends
+// with no encoder left, and a later start's command is carried out.
+struct CloseRace {
+    const char* name;
+    void (*scenario)();
+};
+
+void PrintTo(const CloseRace& race, std::ostream* out) {
+    *out << race.name;
+}
+
+class CloseRaces : public ::testing::TestWithParam<CloseRace> {};
+
+TEST_P(CloseRaces, EndWithNoEncoderLeftAndNoCommandLost) {
+    GetParam().scenario();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OneInstance, CloseRaces,
+    ::testing::Values(CloseRace{"QuitWithTheAboutBoxOpen", QuitWithTheAboutBoxOpen},
+                      CloseRace{"QuitBehindTheStartUpErrorBoxWhileLive",
+                                QuitBehindTheStartUpErrorBoxWhileLive}),
+    [](const ::testing::TestParamInfo<CloseRace>& info) { return std::string(info.param.name); });
+
 } // namespace
