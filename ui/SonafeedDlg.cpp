@@ -165,7 +165,7 @@ void CSonafeedDlg::OnClose() {
 }
 
 // From here on nothing of the broadcast starts again: no tick, no server check's answer, no
-// command of a later start.
+// command of a later start, which waits for this process to end instead.
 void CSonafeedDlg::BeginClose() {
     m_bClosing = true;
     UnmarkInstanceWindow(m_hWnd);

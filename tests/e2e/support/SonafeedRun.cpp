@@ -217,7 +217,7 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult SonafeedRun::Start() {
+::testing::AssertionResult SonafeedRun::StartNoWait() {
     if (IsRunning()) return ::testing::AssertionFailure() << "already running";
     if (process_) CloseHandle(process_);
     process_ = nullptr;
@@ -226,7 +226,12 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     if (!launched) return launched;
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
+    return ::testing::AssertionSuccess();
+}
 
+::testing::AssertionResult SonafeedRun::Start() {
+    ::testing::AssertionResult launched = StartNoWait();
+    if (!launched) return launched;
     auto shown = [&] {
         HWND dialog = Dialog();
         return (dialog && IsWindowVisible(dialog)) || Popup() || !IsRunning();
@@ -248,7 +253,12 @@ SonafeedRun::LaterStart SonafeedRun::StartAgain(const std::string& arguments) co
 }
 
 SonafeedRun::LaterStart::~LaterStart() {
-    if (process_) CloseHandle(process_);
+    if (!process_) return;
+    if (ExitCode() == STILL_ACTIVE) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, kPatience);
+    }
+    CloseHandle(process_);
 }
 
 bool SonafeedRun::LaterStart::WaitForExit(DWORD timeout_ms) const {

@@ -39,8 +39,8 @@ class SonafeedRun {
         std::string arguments;
     };
 
-    // A later start of Sonafeed.exe from the run's directory, e.g. a second instance. The
-    // run's destructor ends it if it still runs.
+    // A later start of Sonafeed.exe from the run's directory, e.g. a second instance. Ended
+    // when it goes out of scope while it still runs.
     class LaterStart {
       public:
         LaterStart(HANDLE process, DWORD pid) : process_(process), pid_(pid) {}
@@ -76,6 +76,8 @@ class SonafeedRun {
     // Starts Sonafeed.exe in Dir() and waits until its main dialog shows or a message box
     // shows first. Again after the program has ended, to restart it on the same files.
     ::testing::AssertionResult Start();
+    // Starts it as Start() does without waiting for any window, e.g. for a start-up that hangs.
+    ::testing::AssertionResult StartNoWait();
     HANDLE Process() const { return process_; }
     DWORD Pid() const { return pid_; }
     // Starts Sonafeed.exe once more from Dir() with `arguments`, without waiting for anything.
