@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 
+#include "app/ProgramPath.h"
 #include "framework/Ticks.h"
 
 #include <lmcons.h>
@@ -13,25 +14,44 @@ constexpr DWORD kPollMs = 50;
 // among them) before it takes a command or ends; beyond that and a margin it is hung.
 constexpr DWORD kAnswerMs = 40000;
 
-// The mutex's name without its session prefix, and the window property's name: the user's
-// name and a hash of the program's path, so that each installation has its own instance (and
-// a name short enough for a window property, whatever the path).
+// The installation folder's volume serial number and file index: the same whatever the
+// spelling of the folder. Empty when the folder cannot be opened or asked.
+std::string FolderIdentity(const std::string& folder) {
+    CHandle handle(::CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle.Get() == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle.Get(), &info))
+        return std::string();
+    char identity[32];
+    wsprintfA(identity, "-%08lx-%08lx%08lx", info.dwVolumeSerialNumber, info.nFileIndexHigh,
+              info.nFileIndexLow);
+    return identity;
+}
+
+// Without the folder's identity: a hash of the program's path, which its other spellings miss.
+std::string PathHash(std::string path) {
+    ::CharLowerA(&path[0]);
+    unsigned long long hash = 14695981039346656037ull; // 64-bit FNV-1a
+    for (char c : path)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char hex[20];
+    wsprintfA(hex, "-%08lx%08lx", static_cast<unsigned long>(hash >> 32),
+              static_cast<unsigned long>(hash));
+    return hex;
+}
+
+// The mutex's name without its session prefix, and the window property's name: the user's name
+// and the installation's identity (short enough for a window property, whatever the path).
 const std::string& InstanceName() {
     static const std::string name = [] {
         char user[UNLEN + 1] = {};
         DWORD size = sizeof user;
         std::string text = "Sonafeed-";
         if (::GetUserNameA(user, &size)) text += user;
-        char path[MAX_PATH] = {};
-        ::GetModuleFileNameA(nullptr, path, sizeof path);
-        ::CharLowerA(path);
-        unsigned long long hash = 14695981039346656037ull; // 64-bit FNV-1a
-        for (const char* c = path; *c; ++c)
-            hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
-        char hex[20];
-        wsprintfA(hex, "-%08lx%08lx", static_cast<unsigned long>(hash >> 32),
-                  static_cast<unsigned long>(hash));
-        return text + hex;
+        const std::string path = ProgramPath();
+        const std::string identity = FolderIdentity(FolderOf(path));
+        return text + (identity.empty() ? PathHash(path) : identity);
     }();
     return name;
 }

@@ -1,7 +1,8 @@
 // One instance per user and installation: a later start of the program hands its command to the
 // instance that runs and ends. Both find each other by a name made from the user's name and the
-// program's path, so an instance of another user or another installation is never disturbed;
-// nothing listens on the network.
+// installation folder's identity on its volume, so that every spelling of the folder (another
+// drive letter, a short name, a network path) finds the same instance, while an instance of
+// another user or another installation is never disturbed; nothing listens on the network.
 #pragma once
 #include "app/CommandLine.h"
 #include "framework/Handle.h"

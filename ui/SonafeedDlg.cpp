@@ -1,5 +1,6 @@
 #include "ui/SonafeedDlg.h"
 
+#include "app/ProgramPath.h"
 #include "app/SingleInstance.h"
 #include "framework/Exception.h"
 #include "framework/WinApp.h"
@@ -49,12 +50,7 @@ END_MESSAGE_MAP()
 
 // The program's directory, from its path cut to 256 bytes, without the trailing backslash.
 static CString ProgramDirectory() {
-    char path[256] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string directory(path, strnlen(path, sizeof path));
-    const size_t backslash = directory.rfind('\\');
-    if (backslash != std::string::npos) directory.erase(backslash);
-    return CString(std::move(directory));
+    return CString(FolderOf(ProgramPath().substr(0, 256)));
 }
 
 BOOL CSonafeedDlg::OnInitDialog() {

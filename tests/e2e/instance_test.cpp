@@ -42,24 +42,29 @@ TEST(OneInstance, LaterStartsHandTheirSwitchToTheRunningInstanceAndEnd) {
     ASSERT_EQ(requests, 1u); // the start-up query
     ASSERT_EQ(run.ListingRuns().size(), 1u);
     ASSERT_TRUE(HideToTray(dialog));
+    const std::string on_drive_z = run.DirOnDriveZ();
+    ASSERT_NE(on_drive_z, "");
 
     const struct {
         std::string arguments;
         std::string caption;
         std::vector<std::string> messages; // the whole log so far
         size_t encoder_runs;
+        // The installation folder as the later start spells it; "": as the first start did.
+        std::string from;
     } steps[] = {
         // Without a switch the window comes back from the tray.
-        {"", kStartLive, {}, 0},
-        {"/live", kStopLive, {kLive}, 1},
-        {"/LIVE", kStopLive, {kLive}, 1},
-        {"/stop", kStartLive, {kLive, kLiveClosed}, 1},
-        {"/stop", kStartLive, {kLive, kLiveClosed}, 1},
-        {"/live", kStopLive, {kLive, kLiveClosed, kLive}, 2},
+        {"", kStartLive, {}, 0, ""},
+        {"/live", kStopLive, {kLive}, 1, ""},
+        {"/LIVE", kStopLive, {kLive}, 1, ""},
+        {"/stop", kStartLive, {kLive, kLiveClosed}, 1, ""},
+        {"/stop", kStartLive, {kLive, kLiveClosed}, 1, ""},
+        // The same installation through another drive letter is the same instance.
+        {"/live", kStopLive, {kLive, kLiveClosed, kLive}, 2, on_drive_z},
     };
     for (const auto& step : steps) {
-        SCOPED_TRACE("\"" + step.arguments + "\"");
-        SonafeedRun::LaterStart later = run.StartAgain(step.arguments);
+        SCOPED_TRACE("\"" + step.arguments + "\" from \"" + step.from + "\"");
+        SonafeedRun::LaterStart later = run.StartAgain(step.arguments, step.from);
         ASSERT_TRUE(later);
         EXPECT_TRUE(later.WaitForExit());
         EXPECT_EQ(later.ExitCode(), 0u);

@@ -199,8 +199,10 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
 }
 
 ::testing::AssertionResult SonafeedRun::Launch(const std::string& arguments,
-                                               PROCESS_INFORMATION& info) const {
-    std::string exe = PathOf(kExeName);
+                                               PROCESS_INFORMATION& info,
+                                               const std::string& dir) const {
+    const std::string& from = dir.empty() ? dir_ : dir;
+    std::string exe = from + "\\" + kExeName;
     std::string command_line = "\"" + exe + "\"";
     if (!arguments.empty()) command_line += " " + arguments;
     std::string environment = EnvironmentBlock(options_.environment);
@@ -208,7 +210,7 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     startup.cb = sizeof startup;
     // Suspended until it is in the job, so that its encoder children are in it too.
     if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        environment.data(), dir_.c_str(), &startup, &info))
+                        environment.data(), from.c_str(), &startup, &info))
         return ::testing::AssertionFailure()
                << "cannot start " << exe << ": error " << GetLastError();
     AssignProcessToJobObject(TestJob(), info.hProcess);
@@ -245,11 +247,20 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     return ::testing::AssertionSuccess();
 }
 
-SonafeedRun::LaterStart SonafeedRun::StartAgain(const std::string& arguments) const {
+SonafeedRun::LaterStart SonafeedRun::StartAgain(const std::string& arguments,
+                                                const std::string& dir) const {
     PROCESS_INFORMATION info = {};
-    ::testing::AssertionResult launched = Launch(arguments, info);
+    ::testing::AssertionResult launched = Launch(arguments, info, dir);
     if (!launched) ADD_FAILURE() << launched.message();
     return LaterStart(launched ? info.hProcess : nullptr, info.dwProcessId);
+}
+
+std::string SonafeedRun::DirOnDriveZ() const {
+    // Drive C: is the prefix's drive_c folder.
+    char prefix[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    if (length == 0 || length >= sizeof prefix || !StartsWithNoCase(dir_, "C:\\")) return {};
+    return WindowsPathOf(std::string(prefix) + "/drive_c") + dir_.substr(2);
 }
 
 SonafeedRun::LaterStart::~LaterStart() {

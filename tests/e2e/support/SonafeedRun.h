@@ -80,8 +80,12 @@ class SonafeedRun {
     ::testing::AssertionResult StartNoWait();
     HANDLE Process() const { return process_; }
     DWORD Pid() const { return pid_; }
-    // Starts Sonafeed.exe once more from Dir() with `arguments`, without waiting for anything.
-    LaterStart StartAgain(const std::string& arguments) const;
+    // Starts Sonafeed.exe once more from Dir() with `arguments`, without waiting for anything;
+    // `dir` spells Dir() otherwise (e.g. DirOnDriveZ()), for the program and its working folder.
+    LaterStart StartAgain(const std::string& arguments, const std::string& dir = "") const;
+    // Dir() reached through drive Z:, where Wine maps the Linux root: the same folder under
+    // another drive letter, as subst or a mapped drive gives it. Empty when it cannot be told.
+    std::string DirOnDriveZ() const;
 
     // The main dialog, shown or hidden; nullptr while it does not exist.
     HWND Dialog() const;
@@ -112,8 +116,8 @@ class SonafeedRun {
   private:
     std::vector<std::string> Runs(const std::string& prefix) const;
     // Starts Sonafeed.exe from Dir() in the test job; false (and a message) on failure.
-    ::testing::AssertionResult Launch(const std::string& arguments,
-                                      PROCESS_INFORMATION& info) const;
+    ::testing::AssertionResult Launch(const std::string& arguments, PROCESS_INFORMATION& info,
+                                      const std::string& dir = "") const;
 
     Options options_;
     std::string dir_;
