@@ -173,7 +173,7 @@ void CSonafeedDlg::BeginClose() {
 
 // Message boxes and the About box: dialogs of this thread other than the main one.
 static BOOL CALLBACK EndBox(HWND window, LPARAM mainWindow) {
-    char className[8] = {};
+    char className[16] = {};
     if (window != reinterpret_cast<HWND>(mainWindow) &&
         ::GetClassNameA(window, className, sizeof className) &&
         std::strcmp(className, "#32770") == 0)
