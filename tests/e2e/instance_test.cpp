@@ -220,6 +220,35 @@ void LiveWhileTheCloseWaitsForTheRelayStop() {
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 0; }));
 }
 
+// The relay stop that the close sends is never answered: the close reports its time-out in a
+// box and waits for the operator, so a /live start that came meanwhile says it was not carried
+// out.
+void LiveWhileTheCloseWaitsInItsErrorBox() {
+    OpenApiStandIn service;
+    service.QueueAnswer({200, kAccepted}); // start-up: the relay is on
+    HttpAnswer silent;
+    silent.delay_ms = INFINITE;
+    service.QueueAnswer(silent);
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, ConfigDb().Bytes()));
+    ASSERT_TRUE(StartShown(run));
+    ui::PostClose(run.Dialog());
+    ASSERT_TRUE(service.WaitForRequests(2));
+
+    SonafeedRun::LaterStart live = run.StartAgain("/live");
+    HWND box = ui::WaitForPopup(live.Pid(), kMainCaption, kBusyBoundMs);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(ui::MessageBoxText(box), kInstanceNoAnswer);
+    EXPECT_TRUE(run.Popup()) << "the close's own error box";
+    EXPECT_EQ(ui::FindDialog(live.Pid(), kMainCaption), nullptr);
+    ui::PressOk(box);
+    EXPECT_TRUE(live.WaitForExit());
+    ui::PressOk(run.Popup());
+    EXPECT_TRUE(run.WaitForExit());
+    EXPECT_EQ(run.CountRunning(kEncoder), 0);
+    EXPECT_EQ(service.Requests().size(), 2u);
+}
+
 // The service never answers the start-up query: the instance is hung until that request times
 // out, and a /live start comes meanwhile.
 void LiveWhileTheStartUpHangs() {
@@ -245,7 +274,7 @@ void LiveWhileTheStartUpHangs() {
 }
 
 // Closes that race with a box, a pending request or a later start. In each the program ends
-// with no encoder left, and a later start's command is carried out.
+// with no encoder left, and a later start's command is carried out or reported.
 struct CloseRace {
     const char* name;
     void (*scenario)();
@@ -267,6 +296,7 @@ INSTANTIATE_TEST_SUITE_P(
         CloseRace{"QuitWithTheAboutBoxOpen", QuitWithTheAboutBoxOpen},
         CloseRace{"QuitBehindTheStartUpErrorBoxWhileLive", QuitBehindTheStartUpErrorBoxWhileLive},
         CloseRace{"LiveWhileTheCloseWaitsForTheRelayStop", LiveWhileTheCloseWaitsForTheRelayStop},
+        CloseRace{"LiveWhileTheCloseWaitsInItsErrorBox", LiveWhileTheCloseWaitsInItsErrorBox},
         CloseRace{"LiveWhileTheStartUpHangs", LiveWhileTheStartUpHangs}),
     [](const ::testing::TestParamInfo<CloseRace>& info) { return std::string(info.param.name); });
 
