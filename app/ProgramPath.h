@@ -3,13 +3,15 @@
 #pragma once
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 // The program file's full path as the system started it, e.g. "C:\Sonafeed\Sonafeed.exe".
 inline std::string ProgramPath() {
     char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, length < sizeof path ? length : sizeof path);
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    // A path cut to the buffer's size has no terminating zero on Windows XP.
+    return std::string(path, strnlen(path, sizeof path));
 }
 
 // The path up to its last backslash, which is left out; a path without one stays whole.
