@@ -1,23 +1,34 @@
 // One instance per user and installation: a later start of the program hands its command to the
 // instance that runs and ends. Both find each other by a name made from the user's name and the
-// program's path, so an instance of another user or another installation is never disturbed;
-// nothing listens on the network.
+// installation folder's identity on its volume, so that every spelling of the folder (another
+// drive letter, a short name, a network path) finds the same instance, while an instance of
+// another user or another installation is never disturbed; nothing listens on the network.
 #pragma once
 #include "app/CommandLine.h"
 #include "framework/Handle.h"
 
 #include <windows.h>
 
-// Carries a handed-over command, an AppCommand in WPARAM, to the running instance's window.
+// Carries a handed-over command, an AppCommand in WPARAM, to the running instance's window; the
+// later start's process id in LPARAM, 0 for the instance's own queued commands.
 constexpr UINT WM_INSTANCE_COMMAND = WM_APP + 1;
+
+enum class InstanceClaim {
+    // This process is the user's one instance from now on, until it ends.
+    kFirst,
+    // The running instance has taken the command.
+    kHandedOver,
+    // An instance runs that neither took the command nor ended within the bound.
+    kNoAnswer,
+};
 
 class CSingleInstance {
   public:
     CSingleInstance();
 
-    // True when this process is the user's one instance from now on, until it ends. Otherwise
-    // `command` has gone to the running instance (or nowhere, if its window never showed up).
-    bool Claim(AppCommand command);
+    // Hands `command` to the running instance, or waits for it to end while it is closing or
+    // busy and then claims its place.
+    InstanceClaim Claim(AppCommand command);
 
   private:
     CHandle m_mutex;
@@ -27,3 +38,6 @@ class CSingleInstance {
 // when it is closing: a start from then on waits and becomes the next instance.
 void MarkInstanceWindow(HWND window);
 void UnmarkInstanceWindow(HWND window);
+// Tells the later start `sender` (WM_INSTANCE_COMMAND's LPARAM) that its command is taken, so
+// that it ends. A command left untaken is carried out by that start itself once this ends.
+void ConfirmCommandTaken(LPARAM sender);

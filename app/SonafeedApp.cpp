@@ -25,7 +25,15 @@ BOOL CSonafeedApp::InitInstance() {
     }
     // Lives until the process ends, and with it this process's claim to be the one instance.
     CSingleInstance instance;
-    if (!instance.Claim(command)) return FALSE;
+    switch (instance.Claim(command)) {
+    case InstanceClaim::kFirst:
+        break;
+    case InstanceClaim::kHandedOver:
+        return FALSE;
+    case InstanceClaim::kNoAnswer:
+        AfxMessageBox(texts::kInstanceNoAnswer);
+        return FALSE;
+    }
     // These act on a running instance; without one there is nothing to stop or close.
     if (command == AppCommand::kStop || command == AppCommand::kQuit) return FALSE;
 

@@ -56,6 +56,8 @@ void CSonafeedDlg::EndLive() {
 }
 
 void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
+    // A tick already queued when the close killed the timers.
+    if (m_bClosing) return;
     if (nIDEvent == IDT_WATCHDOG && m_bLive) {
         const DWORD result = ::WaitForSingleObject(m_pi.hProcess, kWatchdogWaitMs);
         if (result == WAIT_TIMEOUT) {

@@ -15,8 +15,10 @@ void CSonafeedDlg::EndStartUp() {
     m_arrQueuedCommands.clear();
 }
 
-LRESULT CSonafeedDlg::OnInstanceCommand(WPARAM wParam, LPARAM) {
-    if (wParam > static_cast<WPARAM>(AppCommand::kQuit)) return 0;
+LRESULT CSonafeedDlg::OnInstanceCommand(WPARAM wParam, LPARAM sender) {
+    // Refused while closing: the later start carries it out itself once this process has ended.
+    if (m_bClosing || wParam > static_cast<WPARAM>(AppCommand::kQuit)) return 0;
+    ConfirmCommandTaken(sender);
     const auto command = static_cast<AppCommand>(wParam);
     // Before start-up is done only a message box's loop can bring a command here.
     if (m_bStartedUp)

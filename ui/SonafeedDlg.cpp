@@ -1,5 +1,6 @@
 #include "ui/SonafeedDlg.h"
 
+#include "app/ProgramPath.h"
 #include "app/SingleInstance.h"
 #include "framework/Exception.h"
 #include "framework/WinApp.h"
@@ -51,12 +52,7 @@ END_MESSAGE_MAP()
 
 // The program's directory, from its path cut to 256 bytes, without the trailing backslash.
 static CString ProgramDirectory() {
-    char path[256] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string directory(path, strnlen(path, sizeof path));
-    const size_t backslash = directory.rfind('\\');
-    if (backslash != std::string::npos) directory.erase(backslash);
-    return CString(std::move(directory));
+    return CString(FolderOf(ProgramPath().substr(0, 256)));
 }
 
 BOOL CSonafeedDlg::OnInitDialog() {
@@ -148,6 +144,12 @@ HCURSOR CSonafeedDlg::OnQueryDragIcon() {
 }
 
 void CSonafeedDlg::OnClose() {
+    // An unattended close must not wait for someone to dismiss a box: it ends the box, and the
+    // handler behind it returns into a dialog that is ending.
+    EndOpenBoxes();
+    // A second close while the first one waits in its error box just ends that box.
+    if (m_bClosing) return;
+    BeginClose();
     if (m_bPulling && m_nAutoPull == 0) {
         // An unreachable service must not keep the operator from ending the program: after
         // the error box, closing goes on and the relay stays held at the service.
@@ -157,8 +159,31 @@ void CSonafeedDlg::OnClose() {
             error.ReportError();
         }
     }
-    StopEncoder();
-    UnmarkInstanceWindow(m_hWnd);
-    // The watchdog timer ends with the window; the settings are not saved here.
+    // The settings are not saved here.
     CDialog::OnOK();
+}
+
+// From here on nothing of the broadcast starts again: no tick, no server check's answer, no
+// command of a later start, which waits for this process to end instead.
+void CSonafeedDlg::BeginClose() {
+    m_bClosing = true;
+    UnmarkInstanceWindow(m_hWnd);
+    KillTimer(IDT_WATCHDOG);
+    KillTimer(IDT_ENCODER_WATCH);
+    m_bLive = false;
+    StopEncoder();
+}
+
+// Message boxes and the About box: dialogs of this thread other than the main one.
+static BOOL CALLBACK EndBox(HWND window, LPARAM mainWindow) {
+    char className[16] = {};
+    if (window != reinterpret_cast<HWND>(mainWindow) &&
+        ::GetClassNameA(window, className, sizeof className) &&
+        std::strcmp(className, "#32770") == 0)
+        ::EndDialog(window, IDCANCEL);
+    return TRUE;
+}
+
+void CSonafeedDlg::EndOpenBoxes() {
+    ::EnumThreadWindows(::GetCurrentThreadId(), EndBox, reinterpret_cast<LPARAM>(m_hWnd));
 }

@@ -110,6 +110,8 @@ class CSonafeedDlg : public CDialog {
   private:
     void StartUp();
     void EndStartUp();
+    void BeginClose();
+    void EndOpenBoxes();
     void AppendToLogFile(const CString& path, const CString& line);
     ConfigValues ConfigFromMembers() const;
     void ApplyConfig(const ConfigValues& values);
@@ -180,6 +182,8 @@ class CSonafeedDlg : public CDialog {
     // Commands wait here until start-up, the start-up relay query included, is done.
     bool m_bStartedUp = false;
     std::vector<AppCommand> m_arrQueuedCommands;
+    // A close has begun: the broadcast is over for good and later starts' commands are refused.
+    bool m_bClosing = false;
     // A daily log file that cannot be written is reported once per run.
     bool m_bLogFileReported = false;
 };

@@ -83,5 +83,8 @@ inline constexpr char kUnknownSwitchFormat[] = "不认识的命令行参数：%s
                                                "/quit    关闭正在运行的程序\n"
                                                "不带参数：显示正在运行的程序窗口";
 inline constexpr char kLogFileFailed[] = "无法写入日志文件：";
+// A later start whose command the running instance neither took nor made way for in time.
+inline constexpr char kInstanceNoAnswer[] =
+    "本程序已在运行，但它没有响应，也没有退出：命令没有执行。";
 
 } // namespace texts

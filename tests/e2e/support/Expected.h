@@ -52,6 +52,9 @@ inline constexpr char kUnknownSwitch[] = "不认识的命令行参数：";
 inline constexpr char kSwitchList[] =
     "\n\n可用的参数：\n/live    开始直播\n/stop    停止直播\n"
     "/quit    关闭正在运行的程序\n不带参数：显示正在运行的程序窗口";
+// The box of a later start whose command the running instance neither took nor made way for.
+inline constexpr char kInstanceNoAnswer[] =
+    "本程序已在运行，但它没有响应，也没有退出：命令没有执行。";
 
 // Files beside the program.
 inline constexpr char kConfig[] = "config.db";

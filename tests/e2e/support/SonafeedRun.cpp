@@ -200,8 +200,10 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
 }
 
 ::testing::AssertionResult SonafeedRun::Launch(const std::string& arguments,
-                                               PROCESS_INFORMATION& info) const {
-    std::string exe = PathOf(kExeName);
+                                               PROCESS_INFORMATION& info,
+                                               const std::string& dir) const {
+    const std::string& from = dir.empty() ? dir_ : dir;
+    std::string exe = from + "\\" + kExeName;
     std::string command_line = "\"" + exe + "\"";
     if (!arguments.empty()) command_line += " " + arguments;
     std::string environment = EnvironmentBlock(options_.environment);
@@ -209,7 +211,7 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     startup.cb = sizeof startup;
     // Suspended until it is in the job, so that its encoder children are in it too.
     if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        environment.data(), dir_.c_str(), &startup, &info))
+                        environment.data(), from.c_str(), &startup, &info))
         return ::testing::AssertionFailure()
                << "cannot start " << exe << ": error " << GetLastError();
     AssignProcessToJobObject(TestJob(), info.hProcess);
@@ -218,7 +220,7 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult SonafeedRun::Start() {
+::testing::AssertionResult SonafeedRun::StartNoWait() {
     if (IsRunning()) return ::testing::AssertionFailure() << "already running";
     if (process_) CloseHandle(process_);
     process_ = nullptr;
@@ -227,7 +229,12 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     if (!launched) return launched;
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
+    return ::testing::AssertionSuccess();
+}
 
+::testing::AssertionResult SonafeedRun::Start() {
+    ::testing::AssertionResult launched = StartNoWait();
+    if (!launched) return launched;
     auto shown = [&] {
         HWND dialog = Dialog();
         return (dialog && IsWindowVisible(dialog)) || Popup() || !IsRunning();
@@ -241,15 +248,29 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
     return ::testing::AssertionSuccess();
 }
 
-SonafeedRun::LaterStart SonafeedRun::StartAgain(const std::string& arguments) const {
+SonafeedRun::LaterStart SonafeedRun::StartAgain(const std::string& arguments,
+                                                const std::string& dir) const {
     PROCESS_INFORMATION info = {};
-    ::testing::AssertionResult launched = Launch(arguments, info);
+    ::testing::AssertionResult launched = Launch(arguments, info, dir);
     if (!launched) ADD_FAILURE() << launched.message();
     return LaterStart(launched ? info.hProcess : nullptr, info.dwProcessId);
 }
 
+std::string SonafeedRun::DirOnDriveZ() const {
+    // Drive C: is the prefix's drive_c folder.
+    char prefix[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    if (length == 0 || length >= sizeof prefix || !StartsWithNoCase(dir_, "C:\\")) return {};
+    return WindowsPathOf(std::string(prefix) + "/drive_c") + dir_.substr(2);
+}
+
 SonafeedRun::LaterStart::~LaterStart() {
-    if (process_) CloseHandle(process_);
+    if (!process_) return;
+    if (ExitCode() == STILL_ACTIVE) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, kPatience);
+    }
+    CloseHandle(process_);
 }
 
 bool SonafeedRun::LaterStart::WaitForExit(DWORD timeout_ms) const {

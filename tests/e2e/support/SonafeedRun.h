@@ -41,8 +41,8 @@ class SonafeedRun {
         std::string parent;
     };
 
-    // A later start of Sonafeed.exe from the run's directory, e.g. a second instance. The
-    // run's destructor ends it if it still runs.
+    // A later start of Sonafeed.exe from the run's directory, e.g. a second instance. Ended
+    // when it goes out of scope while it still runs.
     class LaterStart {
       public:
         LaterStart(HANDLE process, DWORD pid) : process_(process), pid_(pid) {}
@@ -78,10 +78,16 @@ class SonafeedRun {
     // Starts Sonafeed.exe in Dir() and waits until its main dialog shows or a message box
     // shows first. Again after the program has ended, to restart it on the same files.
     ::testing::AssertionResult Start();
+    // Starts it as Start() does without waiting for any window, e.g. for a start-up that hangs.
+    ::testing::AssertionResult StartNoWait();
     HANDLE Process() const { return process_; }
     DWORD Pid() const { return pid_; }
-    // Starts Sonafeed.exe once more from Dir() with `arguments`, without waiting for anything.
-    LaterStart StartAgain(const std::string& arguments) const;
+    // Starts Sonafeed.exe once more from Dir() with `arguments`, without waiting for anything;
+    // `dir` spells Dir() otherwise (e.g. DirOnDriveZ()), for the program and its working folder.
+    LaterStart StartAgain(const std::string& arguments, const std::string& dir = "") const;
+    // Dir() reached through drive Z:, where Wine maps the Linux root: the same folder under
+    // another drive letter, as subst or a mapped drive gives it. Empty when it cannot be told.
+    std::string DirOnDriveZ() const;
 
     // The main dialog, shown or hidden; nullptr while it does not exist.
     HWND Dialog() const;
@@ -112,8 +118,8 @@ class SonafeedRun {
   private:
     std::vector<std::string> Runs(const std::string& prefix) const;
     // Starts Sonafeed.exe from Dir() in the test job; false (and a message) on failure.
-    ::testing::AssertionResult Launch(const std::string& arguments,
-                                      PROCESS_INFORMATION& info) const;
+    ::testing::AssertionResult Launch(const std::string& arguments, PROCESS_INFORMATION& info,
+                                      const std::string& dir = "") const;
 
     Options options_;
     std::string dir_;
