@@ -85,4 +85,8 @@ bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::string OwnStatusFileLine(const SonafeedRun& run) {
+    return expected::kOwnStatusFile + run.PathOf("log\\NetStatus.txt");
+}
+
 } // namespace e2e

@@ -44,4 +44,8 @@ bool WaitForMessages(const SonafeedRun& run, size_t count, DWORD timeout_ms = kP
 
 bool Exists(const std::string& path);
 
+// The line that says the run's encoder writes its own status file, in its log folder, since the
+// shared one is not to be had.
+std::string OwnStatusFileLine(const SonafeedRun& run);
+
 } // namespace e2e
