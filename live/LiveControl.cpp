@@ -56,8 +56,7 @@ void CSonafeedDlg::EndLive() {
 }
 
 void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
-    // A tick already queued when the close killed the timers.
-    if (m_bClosing) return;
+    // A tick already queued when a close killed the timers finds the broadcast ended.
     if (nIDEvent == IDT_WATCHDOG && m_bLive) {
         const DWORD result = ::WaitForSingleObject(m_pi.hProcess, kWatchdogWaitMs);
         if (result == WAIT_TIMEOUT) {
