@@ -28,7 +28,9 @@ wintools() { if [ "$1" = win64 ]; then echo "$root/build/tools64"; else echo "$r
 wintriple() { if [ "$1" = win64 ]; then echo x86_64-w64-mingw32; else echo i686-w64-mingw32; fi; }
 # One sentence for the start and the end of a run: which build was run, and why.
 winbuild_note() {
-    if [ "$1" = win64 ]; then
+    if [ "$1" = win64 ] && [ -n "${SONAFEED_WINARCH:-}" ]; then
+        echo "SONAFEED_WINARCH=win64: the 64-bit build of the same sources runs under 64-bit Wine; the shipped 32-bit Sonafeed.exe is built but not run here."
+    elif [ "$1" = win64 ]; then
         echo "This host cannot run 32-bit programs: the 64-bit build of the same sources runs under 64-bit Wine; the shipped 32-bit Sonafeed.exe is built but not run here."
     else
         echo "The shipped 32-bit Sonafeed.exe runs under 32-bit Wine."
