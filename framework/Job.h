@@ -10,7 +10,7 @@ class CJob {
     CJob() : m_h(::CreateJobObjectA(nullptr, nullptr)) {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (m_h.Get())
+        if (m_h.IsValid())
             ::SetInformationJobObject(m_h.Get(), JobObjectExtendedLimitInformation, &limits,
                                       sizeof limits);
     }
@@ -18,7 +18,7 @@ class CJob {
     // Takes a child created with CREATE_SUSPENDED into the job, then lets it run. A child that
     // cannot join (no job, or a system that refuses jobs within jobs) runs all the same.
     void Adopt(const PROCESS_INFORMATION& child) {
-        if (m_h.Get()) ::AssignProcessToJobObject(m_h.Get(), child.hProcess);
+        if (m_h.IsValid()) ::AssignProcessToJobObject(m_h.Get(), child.hProcess);
         ::ResumeThread(child.hThread);
     }
 

@@ -115,7 +115,7 @@ class CSonafeedDlg : public CDialog {
     void AppendToLogFile(const CString& path, const CString& line);
     ConfigValues ConfigFromMembers() const;
     void ApplyConfig(const ConfigValues& values);
-    HANDLE OpenStatusFile(bool nt);
+    void OpenStatusFile(bool nt, CHandle& status);
     bool ClaimSharedStatusFile();
     void EndLeftoverEncoders();
     void CloseEncoderHandles();
