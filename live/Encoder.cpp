@@ -123,29 +123,18 @@ void CSonafeedDlg::StartEncoder() {
     startup.hStdOutput = status.Get();
     startup.hStdError = status.Get();
     // A failed start leaves no child; the watchdog reports it at its next tick.
-    if (::CreateProcessA(m_strFfmpegPath, &arguments[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                         nullptr, nullptr, &startup, &m_pi))
-        m_job.Adopt(m_pi);
-    else
-        m_pi = PROCESS_INFORMATION{};
+    if (m_pi.CreateSuspended(m_strFfmpegPath, arguments, startup)) m_job.Adopt(m_pi);
     // Outside the NT family the handle cannot be inherited: the child writes nowhere.
-    m_bStatusWatched = m_pi.hProcess && status.IsValid() && nt;
+    m_bStatusWatched = m_pi.IsValid() && status.IsValid() && nt;
     m_stallWatch.Reset();
     ++m_nEncoderRun;
     m_serverWatch.Reset();
 }
 
-void CSonafeedDlg::CloseEncoderHandles() {
-    if (m_pi.hProcess) ::CloseHandle(m_pi.hProcess);
-    if (m_pi.hThread) ::CloseHandle(m_pi.hThread);
-    m_pi.hProcess = nullptr;
-    m_pi.hThread = nullptr;
-}
-
 void CSonafeedDlg::StopEncoder() {
     // Does not wait for the child to end; safe without a child.
-    if (m_pi.hProcess) ::TerminateProcess(m_pi.hProcess, 0);
-    CloseEncoderHandles();
+    if (m_pi.IsValid()) ::TerminateProcess(m_pi.Process(), 0);
+    m_pi.Close();
 }
 
 // An encoder of this installation that runs before this program has started one was left by an
