@@ -24,6 +24,7 @@
 #include "tests/e2e/support/Cp936.h"
 #include "tests/e2e/support/UiDriver.h"
 #include "tests/e2e/support/WaitUntil.h"
+#include "tests/e2e/support/WriteUtf8.h"
 
 namespace {
 
@@ -31,15 +32,7 @@ constexpr wchar_t kCaption[] = L"Kelvo电台推流客户端";
 constexpr DWORD kStartPatience = 60000;
 
 void Print(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    bytes += '\n';
-    DWORD wrote = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()),
-              &wrote, nullptr);
+    e2e::WriteUtf8(GetStdHandle(STD_OUTPUT_HANDLE), text + L"\n");
 }
 
 void PrintCp936(const std::string& text) {

@@ -8,28 +8,16 @@
 #include <string>
 
 #include "framework/Handle.h"
+#include "tests/e2e/support/WriteUtf8.h"
 #include "tools/bridge/bridge_args.h"
 
 namespace {
 
 constexpr wchar_t kConfigName[] = L"bridge.txt";
 
-// To stderr as UTF-8, as the encoder prints; loops because a pipe may take less at once.
+// To stderr, as the encoder prints.
 void Print(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    for (size_t done = 0; done < bytes.size();) {
-        DWORD wrote = 0;
-        if (!WriteFile(err, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &wrote,
-                       nullptr) ||
-            wrote == 0)
-            return;
-        done += wrote;
-    }
+    e2e::WriteUtf8(GetStdHandle(STD_ERROR_HANDLE), text);
 }
 
 std::wstring OwnDirectory() {
