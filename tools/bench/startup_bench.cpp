@@ -34,7 +34,6 @@ int requests = 20;
 constexpr char kBareCaption[] = "Bare dialog";
 constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/bench";
 constexpr char kPullUrl[] = "rtmp://source.example.net/live/in";
-constexpr char kAccepted[] = R"({"Flag":100,"Message":"ok"})";
 // What start-up loads: the address above and auto-pull on, so that closing sends nothing.
 constexpr char kConfig[] = "0\r\nrtmp://1000.push.kelvo.net/live/bench\r\n0\r\n1\r\n"
                            "rtmp://source.example.net/live/in\r\nkey\r\nid\r\n1\r\n";
@@ -204,9 +203,7 @@ void Print(const char* label, const Series& series, const Series* floor = nullpt
 TEST(Bench, StartupAndRequest) {
     OpenApiStandIn service;
     ASSERT_NE(service.Port(), 0);
-    HttpAnswer accepted;
-    accepted.body = kAccepted;
-    service.SetDefaultAnswer(accepted);
+    service.SetDefaultAnswer({200, kAccepted});
     // Inherited by every Sonafeed started here; without config.db it sends nothing.
     SetEnvironmentVariableA("SONAFEED_OPENAPI", service.Address().c_str());
 

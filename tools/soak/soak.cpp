@@ -42,7 +42,6 @@ std::string exe_path;
 
 constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/soak";
 constexpr char kPullUrl[] = "rtmp://source.example.net/live/in";
-constexpr char kAccepted[] = R"({"Flag":100,"Message":"ok"})";
 // A log line is "YYYY-MM-DD HH:MM:SS " and the text.
 constexpr size_t kStampLength = 20;
 
@@ -198,9 +197,7 @@ void Print(const char* label, const Reading& reading, DWORD elapsed_ms = 0) {
 TEST(Soak, HandlesAndMemoryStayFlat) {
     OpenApiStandIn service;
     ASSERT_NE(service.Port(), 0);
-    HttpAnswer accepted;
-    accepted.body = kAccepted;
-    service.SetDefaultAnswer(accepted);
+    service.SetDefaultAnswer({200, kAccepted});
 
     SonafeedRun::Options options = WithOpenApi(service.Address());
     options.exe = WindowsPathOf(exe_path);
