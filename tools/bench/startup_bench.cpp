@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,6 +21,7 @@
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
 #include "tests/e2e/support/WaitUntil.h"
+#include "tools/CountOption.h"
 
 namespace {
 
@@ -302,23 +301,13 @@ TEST(Bench, StartupAndRequest) {
     std::fflush(stdout);
 }
 
-bool ParseCount(const char* argument, const char* name, int* count) {
-    const size_t length = std::strlen(name);
-    if (std::strncmp(argument, name, length) != 0) return false;
-    char* end = nullptr;
-    const long value = std::strtol(argument + length, &end, 10);
-    if (*end || value < 1 || end == argument + length) return false;
-    *count = static_cast<int>(value);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
-        if (!ParseCount(argv[i], "--runs=", &runs) &&
-            !ParseCount(argv[i], "--requests=", &requests)) {
+        if (!ParseCount(argv[i], "--runs=", 1, &runs) &&
+            !ParseCount(argv[i], "--requests=", 1, &requests)) {
             std::fprintf(stderr, "usage: %s [--runs=N] [--requests=N]\n", argv[0]);
             return 2;
         }

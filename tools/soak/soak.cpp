@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -23,6 +22,7 @@
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
 #include "tests/e2e/support/WaitUntil.h"
+#include "tools/CountOption.h"
 
 namespace {
 
@@ -258,24 +258,14 @@ TEST(Soak, HandlesAndMemoryStayFlat) {
     EXPECT_FALSE(run.Popup());
 }
 
-bool ParseCount(const char* argument, const char* name, int* count) {
-    const size_t length = std::strlen(name);
-    if (std::strncmp(argument, name, length) != 0) return false;
-    char* end = nullptr;
-    const long value = std::strtol(argument + length, &end, 10);
-    if (*end || value < 0 || end == argument + length) return false;
-    *count = static_cast<int>(value);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
-        if (!ParseCount(argv[i], "--live=", &counts.live) &&
-            !ParseCount(argv[i], "--refreshes=", &counts.refreshes) &&
-            !ParseCount(argv[i], "--relays=", &counts.relays)) {
+        if (!ParseCount(argv[i], "--live=", 0, &counts.live) &&
+            !ParseCount(argv[i], "--refreshes=", 0, &counts.refreshes) &&
+            !ParseCount(argv[i], "--relays=", 0, &counts.relays)) {
             if (std::strncmp(argv[i], "--exe=", 6) == 0 && argv[i][6]) {
                 exe_path = argv[i] + 6;
                 continue;
