@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "relay/PullRequest.h"
+#include "settings/ConfigLines.h"
 #include "tests/e2e/support/HostPath.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
 #include "tests/e2e/support/SonafeedControls.h"
@@ -34,12 +36,8 @@ constexpr char kBareCaption[] = "Bare dialog";
 constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/bench";
 constexpr char kPullUrl[] = "rtmp://source.example.net/live/in";
 // What start-up loads: the address above and auto-pull on, so that closing sends nothing.
-constexpr char kConfig[] = "0\r\nrtmp://1000.push.kelvo.net/live/bench\r\n0\r\n1\r\n"
-                           "rtmp://source.example.net/live/in\r\nkey\r\nid\r\n1\r\n";
+const ConfigValues kConfig{0, kPublishUrl, 0, 1, kPullUrl, "key", "id", 1};
 constexpr char kListingArgs[] = " -list_devices true -f dshow -i dummy ";
-constexpr char kBody[] = R"(parameter={"access_id":"id","access_key":"key","appid":"live",)"
-                         R"("type":"add","autoPlay":1,"from":"rtmp://source.example.net/live/in",)"
-                         R"("stream":"bench"})";
 constexpr char kHeader[] = "Content-Type: application/x-www-form-urlencoded;";
 
 LARGE_INTEGER Now() {
@@ -152,7 +150,9 @@ std::optional<double> TimeRequest(const OpenApiStandIn& service) {
         connection ? HttpOpenRequestA(connection, "POST", "/v2/VXR.PullStreamOp", "HTTP/1.1",
                                       nullptr, nullptr, INTERNET_FLAG_RELOAD, 1)
                    : nullptr;
-    std::string body = kBody;
+    // The relay start that kPublishUrl's app and stream ask for.
+    std::string body = BuildPullRequestBody(kConfig.accessId, kConfig.accessKey, "live", "bench",
+                                            "add", kConfig.pullUrl);
     DWORD status = 0;
     DWORD size = sizeof status;
     bool accepted = false;
@@ -213,7 +213,7 @@ TEST(Bench, StartupAndRequest) {
     SonafeedRun bare(bare_options);
     SonafeedRun plain;
     SonafeedRun configured;
-    ASSERT_TRUE(configured.WriteFileBytes("config.db", kConfig));
+    ASSERT_TRUE(configured.WriteFileBytes("config.db", FormatConfig(kConfig)));
     SonafeedRun listing;
 
     Series bare_ms, plain_ms, configured_ms, listing_ms, request_ms, click_ms, refresh_ms;
