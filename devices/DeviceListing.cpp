@@ -1,6 +1,7 @@
 // Runs the encoder tool in its listing mode and stores what it prints in "device.txt".
 #include "framework/CodePage.h"
 #include "framework/Handle.h"
+#include "framework/Process.h"
 #include "framework/Ticks.h"
 #include "framework/Utf8.h"
 #include "ui/SonafeedDlg.h"
@@ -68,18 +69,14 @@ void CSonafeedDlg::RefreshDevices() {
     startup.wShowWindow = SW_HIDE;
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
-    std::string commandLine = texts::kListDevicesArgs; // CreateProcessA may write into it
-    PROCESS_INFORMATION tool{};
-    if (!::CreateProcessA(m_strFfmpegPath, &commandLine[0], nullptr, nullptr, TRUE,
-                          CREATE_SUSPENDED, nullptr, nullptr, &startup, &tool)) {
+    CProcess tool;
+    if (!tool.CreateSuspended(m_strFfmpegPath, texts::kListDevicesArgs, startup)) {
         MessageBox(texts::kCreateProcessFailed);
         return;
     }
     m_job.Adopt(tool);
-    CHandle process(tool.hProcess);
-    CHandle thread(tool.hThread);
     std::string output;
-    const bool listingComplete = CollectToolOutput(process.Get(), reader.Get(), output);
+    const bool listingComplete = CollectToolOutput(tool.Process(), reader.Get(), output);
     ReadEncoderBanner(output);
 
     CStdioFile file;

@@ -10,8 +10,15 @@ class CHandle {
     ~CHandle() { Close(); }
 
     HANDLE Get() const { return m_h; }
+    // False for both ways a call says it gave no handle: null and INVALID_HANDLE_VALUE.
+    bool IsValid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
+    // Closes the handle held, then owns `handle`.
+    void Attach(HANDLE handle) {
+        Close();
+        m_h = handle;
+    }
     void Close() {
-        if (m_h && m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h);
+        if (IsValid()) ::CloseHandle(m_h);
         m_h = nullptr;
     }
 

@@ -26,15 +26,6 @@ std::vector<std::string> ReadTextModeLines(const std::string& file) {
     return lines;
 }
 
-std::string TextModeWrite(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
-
 bool IsValidCp936Pair(const std::string& s, size_t i) {
     if (i + 1 >= s.size()) return false;
     const auto lead = static_cast<unsigned char>(s[i]);

@@ -18,9 +18,6 @@ inline std::string Bytes(const uint8_t* data, size_t size) {
 // CR LF becomes LF, a lone CR stays, a last line without LF still counts.
 std::vector<std::string> ReadTextModeLines(const std::string& file);
 
-// What a text-mode stream puts on disk: every LF becomes CR LF.
-std::string TextModeWrite(const std::string& text);
-
 // Checked independently of the code under test.
 bool IsValidCp936Pair(const std::string& s, size_t i);
 

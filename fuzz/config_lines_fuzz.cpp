@@ -2,6 +2,7 @@
 #include "FuzzText.h"
 
 #include "settings/ConfigLines.h"
+#include "tests/e2e/support/TextMode.h"
 
 #include <climits>
 #include <cstdlib>
@@ -66,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "the saved file ends with CR LF");
 
     // What the text-mode stream writes (CR CR LF), and the bytes as formatted.
-    Require(Same(Load(TextModeWrite(saved)), loaded), "a saved file loads the same settings");
+    Require(Same(Load(e2e::TextModeWrite(saved)), loaded), "a saved file loads the same settings");
     Require(Same(Load(saved), loaded), "the formatted text loads the same settings");
-    Require(FormatConfig(Load(TextModeWrite(saved))) == saved, "saving again changes nothing");
+    Require(FormatConfig(Load(e2e::TextModeWrite(saved))) == saved, "saving again changes nothing");
     return 0;
 }

@@ -29,7 +29,7 @@ HANDLE OpenStatusForReading(const CString& path) {
 bool ReadStatusTail(const CString& path, std::string& tail, bool& cut) {
     CHandle file(OpenStatusForReading(path));
     LARGE_INTEGER size{};
-    if (file.Get() == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file.Get(), &size)) return false;
+    if (!file.IsValid() || !::GetFileSizeEx(file.Get(), &size)) return false;
     LARGE_INTEGER start{};
     start.QuadPart =
         size.QuadPart > LONGLONG{kStatusTailBytes} ? size.QuadPart - kStatusTailBytes : 0;
@@ -45,7 +45,7 @@ bool ReadStatusTail(const CString& path, std::string& tail, bool& cut) {
 bool ReadStatusSize(const CString& path, unsigned long long& size) {
     CHandle file(OpenStatusForReading(path));
     LARGE_INTEGER value{};
-    if (file.Get() == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file.Get(), &value)) return false;
+    if (!file.IsValid() || !::GetFileSizeEx(file.Get(), &value)) return false;
     size = static_cast<unsigned long long>(value.QuadPart);
     return true;
 }
@@ -67,36 +67,32 @@ std::string ImagePath(HANDLE process) {
 
 } // namespace
 
-HANDLE CSonafeedDlg::OpenStatusFile(bool nt) {
+void CSonafeedDlg::OpenStatusFile(bool nt, CHandle& status) {
     SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
     const DWORD share = nt ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
                            : FILE_SHARE_READ | FILE_SHARE_WRITE;
     auto open = [&](const CString& path) {
-        return ::CreateFileA(path, GENERIC_WRITE, share, nt ? &security : nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        status.Attach(::CreateFileA(path, GENERIC_WRITE, share, nt ? &security : nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return status.IsValid();
     };
     m_strStatusFile = texts::kStatusFile;
-    if (ClaimSharedStatusFile()) {
-        HANDLE status = open(m_strStatusFile);
-        if (status != INVALID_HANDLE_VALUE) return status;
-    }
+    if (ClaimSharedStatusFile() && open(m_strStatusFile)) return;
     // Not ours, not creatable, or held without sharing: the installation's own file.
     const CString folder = m_strAppDir + "\\" + kLogFolder;
     m_strStatusFile = folder + "\\" + texts::kOwnStatusFileName;
     ::CreateDirectoryA(folder, nullptr);
-    HANDLE status = open(m_strStatusFile);
-    if (status != INVALID_HANDLE_VALUE && !m_bOwnStatusFileLogged) {
+    if (open(m_strStatusFile) && !m_bOwnStatusFileLogged) {
         m_bOwnStatusFileLogged = true;
         AddLog(CString(texts::kOwnStatusFile) + m_strStatusFile);
     }
-    return status;
 }
 
 // The machine has one shared status file: the first installation to start an encoder while no
 // other holds it keeps it until it ends, so that no two encoders write or judge the same file.
 bool CSonafeedDlg::ClaimSharedStatusFile() {
     // Without the claim there is no telling: the shared file, as ever.
-    if (m_bStatusFileClaimed || !m_statusFileClaim.Get()) return true;
+    if (m_bStatusFileClaimed || !m_statusFileClaim.IsValid()) return true;
     // Abandoned: an installation that held it has ended.
     const DWORD claim = ::WaitForSingleObject(m_statusFileClaim.Get(), 0);
     m_bStatusFileClaimed = claim == WAIT_OBJECT_0 || claim == WAIT_ABANDONED;
@@ -115,9 +111,10 @@ void CSonafeedDlg::StartEncoder() {
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     const bool nt = ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-    CHandle status(OpenStatusFile(nt));
+    CHandle status;
+    OpenStatusFile(nt, status);
     // Emptied, so that the file holds this encoder's output only.
-    if (status.Get() != INVALID_HANDLE_VALUE) ::SetEndOfFile(status.Get());
+    if (status.IsValid()) ::SetEndOfFile(status.Get());
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -126,29 +123,18 @@ void CSonafeedDlg::StartEncoder() {
     startup.hStdOutput = status.Get();
     startup.hStdError = status.Get();
     // A failed start leaves no child; the watchdog reports it at its next tick.
-    if (::CreateProcessA(m_strFfmpegPath, &arguments[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                         nullptr, nullptr, &startup, &m_pi))
-        m_job.Adopt(m_pi);
-    else
-        m_pi = PROCESS_INFORMATION{};
+    if (m_pi.CreateSuspended(m_strFfmpegPath, arguments, startup)) m_job.Adopt(m_pi);
     // Outside the NT family the handle cannot be inherited: the child writes nowhere.
-    m_bStatusWatched = m_pi.hProcess && status.Get() != INVALID_HANDLE_VALUE && nt;
+    m_bStatusWatched = m_pi.IsValid() && status.IsValid() && nt;
     m_stallWatch.Reset();
     ++m_nEncoderRun;
     m_serverWatch.Reset();
 }
 
-void CSonafeedDlg::CloseEncoderHandles() {
-    if (m_pi.hProcess) ::CloseHandle(m_pi.hProcess);
-    if (m_pi.hThread) ::CloseHandle(m_pi.hThread);
-    m_pi.hProcess = nullptr;
-    m_pi.hThread = nullptr;
-}
-
 void CSonafeedDlg::StopEncoder() {
     // Does not wait for the child to end; safe without a child.
-    if (m_pi.hProcess) ::TerminateProcess(m_pi.hProcess, 0);
-    CloseEncoderHandles();
+    if (m_pi.IsValid()) ::TerminateProcess(m_pi.Process(), 0);
+    m_pi.Close();
 }
 
 // An encoder of this installation that runs before this program has started one was left by an
@@ -163,7 +149,8 @@ void CSonafeedDlg::EndLeftoverEncoders() {
         CHandle process(
             ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE,
                           entry.th32ProcessID));
-        if (process.Get() && ::lstrcmpiA(ImagePath(process.Get()).c_str(), m_strFfmpegPath) == 0)
+        if (process.IsValid() &&
+            ::lstrcmpiA(ImagePath(process.Get()).c_str(), m_strFfmpegPath) == 0)
             ended |= ::TerminateProcess(process.Get(), 1) != FALSE;
     }
     if (ended) AddLog(texts::kLeftoverEncoderEnded);

@@ -58,7 +58,7 @@ void CSonafeedDlg::EndLive() {
 void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
     // A tick already queued when a close killed the timers finds the broadcast ended.
     if (nIDEvent == IDT_WATCHDOG && m_bLive) {
-        const DWORD result = ::WaitForSingleObject(m_pi.hProcess, kWatchdogWaitMs);
+        const DWORD result = ::WaitForSingleObject(m_pi.Process(), kWatchdogWaitMs);
         if (result == WAIT_TIMEOUT) {
             if (m_nRestartCount != 0) AddLog(texts::kLive);
             m_nRestartCount = 0;
@@ -73,7 +73,7 @@ void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
             AddLog(texts::kCallProcessFailed);
             // No child at all (a start failed): count it as dead, so the broadcast recovers by
             // itself once the encoder can be started again.
-            if (!m_pi.hProcess) RestartEncoderOnSchedule();
+            if (!m_pi.IsValid()) RestartEncoderOnSchedule();
         } else {
             CString text;
             text.Format(texts::kTimerErrorFormat, result);
@@ -103,11 +103,11 @@ void CSonafeedDlg::OnEncoderStalled() {
 void CSonafeedDlg::EndStalledEncoder() {
     AddLog(texts::kEncoderStalled);
     // The next tick finds it exited and restarts it on the usual schedule.
-    ::TerminateProcess(m_pi.hProcess, 0);
+    ::TerminateProcess(m_pi.Process(), 0);
 }
 
 void CSonafeedDlg::RestartEncoder() {
-    CloseEncoderHandles();
+    m_pi.Close();
     StartEncoder();
 }
 
@@ -115,7 +115,7 @@ void CSonafeedDlg::RestartEncoder() {
 // once, and while the encoder is down its server is checked. The watchdog's schedule and its
 // log lines stay with the ticks.
 void CSonafeedDlg::WatchDownEncoder() {
-    if (m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) return;
+    if (m_pi.IsValid() && ::WaitForSingleObject(m_pi.Process(), 0) == WAIT_TIMEOUT) return;
     if (ReportEncoderExit()) {
         RestartEncoder();
         return;
@@ -141,7 +141,7 @@ LRESULT CSonafeedDlg::OnServerChecked(WPARAM encoderRun, LPARAM answers) {
     if (!m_bLive || encoderRun != m_nEncoderRun) return 0;
     // The encoder runs: it was checked for a stall before its first progress. A server that
     // answers gives it another while.
-    if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
+    if (::WaitForSingleObject(m_pi.Process(), 0) == WAIT_TIMEOUT) {
         if (answers || EncoderMadeProgress())
             m_stallWatch.Reset();
         else

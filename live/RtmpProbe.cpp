@@ -105,7 +105,7 @@ DWORD WINAPI RunProbe(void* parameter) {
 bool StartRtmpProbe(HWND window, UINT message, WPARAM token, const RtmpServer& server) {
     auto probe = std::make_unique<Probe>(Probe{window, message, token, server});
     CHandle thread(::CreateThread(nullptr, 0, RunProbe, probe.get(), 0, nullptr));
-    if (!thread.Get()) return false;
+    if (!thread.IsValid()) return false;
     probe.release();
     return true;
 }

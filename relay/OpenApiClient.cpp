@@ -112,7 +112,7 @@ void PostWithDeadline(const std::shared_ptr<Exchange>& exchange) {
     auto share = std::make_unique<std::shared_ptr<Exchange>>(exchange);
     auto thread =
         std::make_unique<CHandle>(::CreateThread(nullptr, 0, RunExchange, share.get(), 0, nullptr));
-    if (!thread->Get()) throw CInternetException(::GetLastError());
+    if (!thread->IsValid()) throw CInternetException(::GetLastError());
     share.release();
     int running = kRunning;
     if (::WaitForSingleObject(thread->Get(), kRequestDeadlineMs) != WAIT_OBJECT_0 &&

@@ -8,7 +8,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/winarch.sh"
-bash "$root/scripts/setup.sh" --build
+# test.sh and run.sh have run the setup already: once is enough.
+[ -n "${SONAFEED_SET_UP:-}" ] || bash "$root/scripts/setup.sh" --build
 parts=("$@")
 [ ${#parts[@]} -gt 0 ] || parts=(native windows)
 

@@ -16,7 +16,7 @@ case ${1:-} in
 esac
 
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" windows
+SONAFEED_SET_UP=1 bash "$root/scripts/build.sh" windows
 arch=$(winarch)
 build=$(winbuild "$arch")
 winbuild_note "$arch"

@@ -6,6 +6,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/winarch.sh"
 bash "$root/scripts/setup.sh" || exit 1
+export SONAFEED_SET_UP=1 # build.sh skips the setup
 arch=$(winarch)
 build=$(winbuild "$arch")
 winbuild_note "$arch"

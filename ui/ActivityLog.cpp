@@ -13,7 +13,7 @@ namespace {
 bool AppendLine(const char* path, const CString& line) {
     CHandle file(::CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE) return false;
+    if (!file.IsValid()) return false;
     const std::string bytes = line.Text() + "\r\n";
     DWORD written = 0;
     return ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,

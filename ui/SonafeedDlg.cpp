@@ -88,8 +88,6 @@ void CSonafeedDlg::StartUp() {
         position = m_comboBitrate.InsertString(position + 1, bitrate);
 
     m_nRestartCount = 0;
-    m_pi.hProcess = nullptr;
-    m_pi.hThread = nullptr;
     m_nDeviceIndex = 0;
     m_nMinToTray = 0;
     m_nBitrateIndex = texts::kDefaultBitrateIndex;

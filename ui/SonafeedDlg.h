@@ -6,6 +6,7 @@
 #include "framework/Handle.h"
 #include "framework/Job.h"
 #include "framework/MessageMap.h"
+#include "framework/Process.h"
 #include "framework/StdioFile.h"
 #include "framework/StringArray.h"
 #include "live/RtmpServer.h"
@@ -115,10 +116,9 @@ class CSonafeedDlg : public CDialog {
     void AppendToLogFile(const CString& path, const CString& line);
     ConfigValues ConfigFromMembers() const;
     void ApplyConfig(const ConfigValues& values);
-    HANDLE OpenStatusFile(bool nt);
+    void OpenStatusFile(bool nt, CHandle& status);
     bool ClaimSharedStatusFile();
     void EndLeftoverEncoders();
-    void CloseEncoderHandles();
     void RestartEncoder();
     void RestartEncoderOnSchedule();
     bool ReportEncoderExit();
@@ -138,7 +138,7 @@ class CSonafeedDlg : public CDialog {
     void ShowPulling(bool pulling);
 
     HICON m_hIcon;
-    PROCESS_INFORMATION m_pi{};
+    CProcess m_pi;
     // Every child, encoder and listing tool, ends with the program however the program ends.
     CJob m_job;
     CString m_strAppDir;

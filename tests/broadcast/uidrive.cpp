@@ -20,9 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "framework/Handle.h"
 #include "tests/e2e/support/Cp936.h"
 #include "tests/e2e/support/UiDriver.h"
 #include "tests/e2e/support/WaitUntil.h"
+#include "tests/e2e/support/WriteUtf8.h"
 
 namespace {
 
@@ -30,15 +32,7 @@ constexpr wchar_t kCaption[] = L"Kelvo电台推流客户端";
 constexpr DWORD kStartPatience = 60000;
 
 void Print(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    bytes += '\n';
-    DWORD wrote = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()),
-              &wrote, nullptr);
+    e2e::WriteUtf8(GetStdHandle(STD_OUTPUT_HANDLE), text + L"\n");
 }
 
 void PrintCp936(const std::string& text) {
@@ -68,19 +62,17 @@ std::wstring FullPath(const std::wstring& path) {
 // Running processes whose image lies directly in `dir`, optionally only those named `name`.
 std::vector<DWORD> ProcessesIn(const std::wstring& dir, const std::wstring& name) {
     std::vector<DWORD> found;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return found;
+    CHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (!process) continue;
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+         more = Process32NextW(snapshot.Get(), &entry)) {
+        CHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
         wchar_t image[MAX_PATH * 2] = {};
         DWORD size = ARRAYSIZE(image);
         DWORD code = 0;
-        if (QueryFullProcessImageNameW(process, 0, image, &size) &&
-            GetExitCodeProcess(process, &code) && code == STILL_ACTIVE) {
+        if (QueryFullProcessImageNameW(process.Get(), 0, image, &size) &&
+            GetExitCodeProcess(process.Get(), &code) && code == STILL_ACTIVE) {
             std::wstring path = image;
             size_t slash = path.find_last_of(L'\\');
             if (slash != std::wstring::npos &&
@@ -88,19 +80,14 @@ std::vector<DWORD> ProcessesIn(const std::wstring& dir, const std::wstring& name
                 (name.empty() || lstrcmpiW(path.substr(slash + 1).c_str(), name.c_str()) == 0))
                 found.push_back(entry.th32ProcessID);
         }
-        CloseHandle(process);
     }
-    CloseHandle(snapshot);
     return found;
 }
 
 bool EndProcess(DWORD pid) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-    if (!process) return false;
-    bool ended = TerminateProcess(process, 1) &&
-                 WaitForSingleObject(process, e2e::kPatience) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    return ended;
+    CHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    return process.IsValid() && TerminateProcess(process.Get(), 1) &&
+           WaitForSingleObject(process.Get(), e2e::kPatience) == WAIT_OBJECT_0;
 }
 
 // Once: a watchdog restarting what was killed is what a caller may want to watch.
@@ -164,12 +151,10 @@ int WaitWindow(DWORD timeout_ms) {
 int Close(DWORD timeout_ms) {
     HWND dialog = MainDialog();
     if (!dialog) return 1;
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(dialog));
-    if (!process) return 1;
+    CHandle process(OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(dialog)));
+    if (!process.IsValid()) return 1;
     e2e::ui::PostClose(dialog);
-    bool ended = WaitForSingleObject(process, timeout_ms) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    return ended ? 0 : 1;
+    return WaitForSingleObject(process.Get(), timeout_ms) == WAIT_OBJECT_0 ? 0 : 1;
 }
 
 int Usage() {

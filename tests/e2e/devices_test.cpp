@@ -16,6 +16,7 @@
 #include "tests/e2e/support/ProcessProbe.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
+#include "tests/e2e/support/TextMode.h"
 #include "tests/e2e/support/UiDriver.h"
 
 namespace {
@@ -27,16 +28,6 @@ using Names = std::vector<std::string>;
 
 // Longer than the tool is given before it is ended.
 constexpr DWORD kBeyondToolTimeOut = 60000;
-
-// What a text-mode write makes of the text: every LF becomes CR LF.
-std::string TextMode(const std::string& text) {
-    std::string written;
-    for (char c : text) {
-        if (c == '\n') written += '\r';
-        written += c;
-    }
-    return written;
-}
 
 // Keeps the double running after it has printed the listing.
 constexpr char kHang[] = "listing_hang=1\r\n";
@@ -83,7 +74,7 @@ TEST(Devices, TheBoxIsSortedAndTheStoredIndexIsABoxPosition) {
         EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), sorted);
         EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), selected);
         EXPECT_EQ(run.ListingRuns(), Names{" -list_devices true -f dshow -i dummy "});
-        EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(listing));
+        EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextModeWrite(listing));
     }
 }
 
@@ -104,7 +95,7 @@ TEST(Devices, ALargeListingArrivesWholeAndChineseNamesStayReadable) {
     ASSERT_TRUE(run.WaitForDialog());
     HWND dialog = run.Dialog();
 
-    std::string expected = TextMode(Cp936FromUtf8(listing));
+    std::string expected = TextModeWrite(Cp936FromUtf8(listing));
     auto written = run.ReadFileBytes(kDeviceFile);
     ASSERT_TRUE(written);
     EXPECT_EQ(written->size(), expected.size());
@@ -124,7 +115,7 @@ TEST(Devices, AListingInTheAnsiCodePageIsUsedAsItIs) {
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
     HWND dialog = run.Dialog();
-    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(listing));
+    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextModeWrite(listing));
     const Names items = ui::ComboItems(dialog, ids::kDevice);
     ASSERT_EQ(Sorted(items), Sorted({name, "Line In"}));
 
@@ -177,7 +168,7 @@ TEST(Devices, RefreshRefillsTheBoxAndKeepsItWhenDeviceTxtCannotBeWritten) {
     ASSERT_TRUE(Refresh(run));
     EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), (Names{"Mic A", "Mic B", "Mic C"}));
     EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 1);
-    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(three));
+    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextModeWrite(three));
 
     // Past the end of a shorter list: back to the first entry.
     ASSERT_TRUE(UseListing(run, ClassicListing({"Solo"})));
@@ -214,7 +205,7 @@ TEST(Devices, AHangingToolIsEndedAndWhatItPrintedIsUsed) {
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning("ffmpeg.exe") == 0; }));
     EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), (Names{"Mic A", "Mic B"}));
     EXPECT_EQ(ui::ComboSelection(dialog, ids::kDevice), 0);
-    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(ended));
+    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextModeWrite(ended));
     const std::vector<std::string> start_log = run.Log();
     // Only the complaint about the missing publish address.
     EXPECT_EQ(start_log.size(), 1u);
@@ -226,7 +217,7 @@ TEST(Devices, AHangingToolIsEndedAndWhatItPrintedIsUsed) {
     ASSERT_TRUE(Refresh(run, kBeyondToolTimeOut));
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning("ffmpeg.exe") == 0; }));
     EXPECT_EQ(ui::ComboItems(dialog, ids::kDevice), (Names{"Mic A", "Mic B"}));
-    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextMode(cut_short));
+    EXPECT_EQ(run.ReadFileBytes(kDeviceFile), TextModeWrite(cut_short));
     EXPECT_EQ(run.Log(), start_log);
 }
 

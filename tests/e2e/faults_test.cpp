@@ -27,7 +27,6 @@ namespace {
 using namespace e2e;
 using namespace e2e::expected;
 
-constexpr char kAccepted[] = "{\"Code\":0,\"Flag\":100,\"Msg\":\"ok\"}";
 constexpr char kMarker[] = "\"Flag\":100,";
 constexpr size_t kMiB = size_t(1) << 20;
 

@@ -21,8 +21,6 @@ namespace {
 using namespace e2e;
 using namespace e2e::expected;
 
-constexpr char kAccepted[] = "{\"Code\":0,\"Flag\":100,\"Msg\":\"ok\"}";
-
 // Everything posted to the dialog before has been handled once a click on the tray box has
 // been: posted messages are handled in order. Two clicks leave the box as it was.
 ::testing::AssertionResult HandledSoFar(HWND dialog) {

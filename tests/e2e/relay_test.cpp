@@ -28,8 +28,6 @@ namespace {
 using namespace e2e;
 using namespace e2e::expected;
 
-constexpr char kAccepted[] = "{\"Code\":0,\"Flag\":100,\"Msg\":\"ok\"}";
-
 std::vector<std::string> TypesOf(const std::vector<HttpRequest>& requests) {
     std::vector<std::string> types;
     for (const HttpRequest& request : requests)

@@ -1,4 +1,5 @@
 #include "settings/ConfigLines.h"
+#include "tests/e2e/support/TextMode.h"
 
 #include <gtest/gtest.h>
 
@@ -27,16 +28,6 @@ ConfigValues Load(const std::string& file) {
         ApplyConfigLine(++lineNumber, line, values);
     }
     return values;
-}
-
-// What a text-mode stream puts on disk.
-std::string TextModeWrite(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
 }
 
 } // namespace
@@ -168,7 +159,7 @@ TEST(ConfigLines, WrittenValuesLoadBack) {
     EXPECT_EQ(FormatConfig(typical), "2\r\nrtmp://1000.push.kelvo.net/live/room1?a=1\r\n1\r\n0\r\n"
                                      "rtmp://src/直播/誠\r\nk\tey\r\nid\r\n1\r\n");
     for (const ConfigValues& values : {typical, extremes, ConfigValues{}}) {
-        EXPECT_EQ(Describe(Load(TextModeWrite(FormatConfig(values)))), Describe(values));
+        EXPECT_EQ(Describe(Load(e2e::TextModeWrite(FormatConfig(values)))), Describe(values));
     }
 
     // A text value keeps only what stands before its first line break.

@@ -10,19 +10,20 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "relay/PullRequest.h"
+#include "settings/ConfigLines.h"
 #include "tests/e2e/support/HostPath.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
 #include "tests/e2e/support/WaitUntil.h"
+#include "tools/CountOption.h"
 
 namespace {
 
@@ -34,14 +35,9 @@ int requests = 20;
 constexpr char kBareCaption[] = "Bare dialog";
 constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/bench";
 constexpr char kPullUrl[] = "rtmp://source.example.net/live/in";
-constexpr char kAccepted[] = R"({"Flag":100,"Message":"ok"})";
 // What start-up loads: the address above and auto-pull on, so that closing sends nothing.
-constexpr char kConfig[] = "0\r\nrtmp://1000.push.kelvo.net/live/bench\r\n0\r\n1\r\n"
-                           "rtmp://source.example.net/live/in\r\nkey\r\nid\r\n1\r\n";
+const ConfigValues kConfig{0, kPublishUrl, 0, 1, kPullUrl, "key", "id", 1};
 constexpr char kListingArgs[] = " -list_devices true -f dshow -i dummy ";
-constexpr char kBody[] = R"(parameter={"access_id":"id","access_key":"key","appid":"live",)"
-                         R"("type":"add","autoPlay":1,"from":"rtmp://source.example.net/live/in",)"
-                         R"("stream":"bench"})";
 constexpr char kHeader[] = "Content-Type: application/x-www-form-urlencoded;";
 
 LARGE_INTEGER Now() {
@@ -154,7 +150,9 @@ std::optional<double> TimeRequest(const OpenApiStandIn& service) {
         connection ? HttpOpenRequestA(connection, "POST", "/v2/VXR.PullStreamOp", "HTTP/1.1",
                                       nullptr, nullptr, INTERNET_FLAG_RELOAD, 1)
                    : nullptr;
-    std::string body = kBody;
+    // The relay start that kPublishUrl's app and stream ask for.
+    std::string body = BuildPullRequestBody(kConfig.accessId, kConfig.accessKey, "live", "bench",
+                                            "add", kConfig.pullUrl);
     DWORD status = 0;
     DWORD size = sizeof status;
     bool accepted = false;
@@ -204,9 +202,7 @@ void Print(const char* label, const Series& series, const Series* floor = nullpt
 TEST(Bench, StartupAndRequest) {
     OpenApiStandIn service;
     ASSERT_NE(service.Port(), 0);
-    HttpAnswer accepted;
-    accepted.body = kAccepted;
-    service.SetDefaultAnswer(accepted);
+    service.SetDefaultAnswer({200, kAccepted});
     // Inherited by every Sonafeed started here; without config.db it sends nothing.
     SetEnvironmentVariableA("SONAFEED_OPENAPI", service.Address().c_str());
 
@@ -217,7 +213,7 @@ TEST(Bench, StartupAndRequest) {
     SonafeedRun bare(bare_options);
     SonafeedRun plain;
     SonafeedRun configured;
-    ASSERT_TRUE(configured.WriteFileBytes("config.db", kConfig));
+    ASSERT_TRUE(configured.WriteFileBytes("config.db", FormatConfig(kConfig)));
     SonafeedRun listing;
 
     Series bare_ms, plain_ms, configured_ms, listing_ms, request_ms, click_ms, refresh_ms;
@@ -305,23 +301,13 @@ TEST(Bench, StartupAndRequest) {
     std::fflush(stdout);
 }
 
-bool ParseCount(const char* argument, const char* name, int* count) {
-    const size_t length = std::strlen(name);
-    if (std::strncmp(argument, name, length) != 0) return false;
-    char* end = nullptr;
-    const long value = std::strtol(argument + length, &end, 10);
-    if (*end || value < 1 || end == argument + length) return false;
-    *count = static_cast<int>(value);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
-        if (!ParseCount(argv[i], "--runs=", &runs) &&
-            !ParseCount(argv[i], "--requests=", &requests)) {
+        if (!ParseCount(argv[i], "--runs=", 1, &runs) &&
+            !ParseCount(argv[i], "--requests=", 1, &requests)) {
             std::fprintf(stderr, "usage: %s [--runs=N] [--requests=N]\n", argv[0]);
             return 2;
         }

@@ -7,47 +7,17 @@
 
 #include <string>
 
+#include "framework/Handle.h"
+#include "tests/e2e/support/WriteUtf8.h"
 #include "tools/bridge/bridge_args.h"
 
 namespace {
 
 constexpr wchar_t kConfigName[] = L"bridge.txt";
 
-class Handle {
-  public:
-    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~Handle() {
-        if (handle_ && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    void reset(HANDLE handle) {
-        if (*this) CloseHandle(handle_);
-        handle_ = handle;
-    }
-    explicit operator bool() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
-
-// To stderr as UTF-8, as the encoder prints; loops because a pipe may take less at once.
+// To stderr, as the encoder prints.
 void Print(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    for (size_t done = 0; done < bytes.size();) {
-        DWORD wrote = 0;
-        if (!WriteFile(err, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &wrote,
-                       nullptr) ||
-            wrote == 0)
-            return;
-        done += wrote;
-    }
+    e2e::WriteUtf8(GetStdHandle(STD_ERROR_HANDLE), text);
 }
 
 std::wstring OwnDirectory() {
@@ -78,11 +48,11 @@ std::string ReadToEnd(HANDLE handle) {
 
 // bridge.txt, in the ANSI code page; no encoder when there is none.
 bridge::Config ReadConfig() {
-    Handle file(CreateFileW((OwnDirectory() + L"\\" + kConfigName).c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr));
-    if (!file) return {};
-    return bridge::ParseConfig(FromCodePage(CP_ACP, ReadToEnd(file.get())));
+    CHandle file(CreateFileW((OwnDirectory() + L"\\" + kConfigName).c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr));
+    if (!file.IsValid()) return {};
+    return bridge::ParseConfig(FromCodePage(CP_ACP, ReadToEnd(file.Get())));
 }
 
 // Our standard handles for the real encoder, which writes where we were told to write.
@@ -105,8 +75,9 @@ class RealEncoder {
                STARTUPINFOW& startup) {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (!job_ || !SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation,
-                                              &limits, sizeof limits)) {
+        if (!job_.IsValid() ||
+            !SetInformationJobObject(job_.Get(), JobObjectExtendedLimitInformation, &limits,
+                                     sizeof limits)) {
             Print(L"encoder bridge: cannot set up a job object\r\n");
             return false;
         }
@@ -120,27 +91,27 @@ class RealEncoder {
                   std::to_wstring(GetLastError()) + L"\r\n");
             return false;
         }
-        process_.reset(info.hProcess);
-        Handle thread(info.hThread);
-        if (!AssignProcessToJobObject(job_.get(), process_.get())) {
-            TerminateProcess(process_.get(), 1);
+        process_.Attach(info.hProcess);
+        CHandle thread(info.hThread);
+        if (!AssignProcessToJobObject(job_.Get(), process_.Get())) {
+            TerminateProcess(process_.Get(), 1);
             Print(L"encoder bridge: cannot put the encoder into the job\r\n");
             return false;
         }
-        ResumeThread(thread.get());
+        ResumeThread(thread.Get());
         return true;
     }
 
     int Wait() {
-        WaitForSingleObject(process_.get(), INFINITE);
+        WaitForSingleObject(process_.Get(), INFINITE);
         DWORD code = 1;
-        GetExitCodeProcess(process_.get(), &code);
+        GetExitCodeProcess(process_.Get(), &code);
         return static_cast<int>(code);
     }
 
   private:
-    Handle job_{CreateJobObjectW(nullptr, nullptr)};
-    Handle process_;
+    CHandle job_{CreateJobObjectW(nullptr, nullptr)};
+    CHandle process_;
 };
 
 // The real encoder's banner, from a run without arguments, which prints it and its usage and
@@ -149,7 +120,7 @@ std::wstring RealBanner(const std::wstring& encoder) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE read_end = nullptr, write_end = nullptr;
     if (!CreatePipe(&read_end, &write_end, &inheritable, 0)) return L"";
-    Handle reader(read_end);
+    CHandle reader(read_end);
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -159,7 +130,7 @@ std::wstring RealBanner(const std::wstring& encoder) {
     bool started = real.Start(encoder, bridge::QuoteArgument(encoder), startup);
     CloseHandle(write_end); // the pipe ends when the encoder's copy closes
     if (!started) return L"";
-    std::wstring banner = bridge::Banner(FromCodePage(CP_UTF8, ReadToEnd(reader.get())));
+    std::wstring banner = bridge::Banner(FromCodePage(CP_UTF8, ReadToEnd(reader.Get())));
     real.Wait();
     return banner;
 }

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -23,6 +22,7 @@
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
 #include "tests/e2e/support/WaitUntil.h"
+#include "tools/CountOption.h"
 
 namespace {
 
@@ -42,7 +42,6 @@ std::string exe_path;
 
 constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/soak";
 constexpr char kPullUrl[] = "rtmp://source.example.net/live/in";
-constexpr char kAccepted[] = R"({"Flag":100,"Message":"ok"})";
 // A log line is "YYYY-MM-DD HH:MM:SS " and the text.
 constexpr size_t kStampLength = 20;
 
@@ -198,9 +197,7 @@ void Print(const char* label, const Reading& reading, DWORD elapsed_ms = 0) {
 TEST(Soak, HandlesAndMemoryStayFlat) {
     OpenApiStandIn service;
     ASSERT_NE(service.Port(), 0);
-    HttpAnswer accepted;
-    accepted.body = kAccepted;
-    service.SetDefaultAnswer(accepted);
+    service.SetDefaultAnswer({200, kAccepted});
 
     SonafeedRun::Options options = WithOpenApi(service.Address());
     options.exe = WindowsPathOf(exe_path);
@@ -261,24 +258,14 @@ TEST(Soak, HandlesAndMemoryStayFlat) {
     EXPECT_FALSE(run.Popup());
 }
 
-bool ParseCount(const char* argument, const char* name, int* count) {
-    const size_t length = std::strlen(name);
-    if (std::strncmp(argument, name, length) != 0) return false;
-    char* end = nullptr;
-    const long value = std::strtol(argument + length, &end, 10);
-    if (*end || value < 0 || end == argument + length) return false;
-    *count = static_cast<int>(value);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
-        if (!ParseCount(argv[i], "--live=", &counts.live) &&
-            !ParseCount(argv[i], "--refreshes=", &counts.refreshes) &&
-            !ParseCount(argv[i], "--relays=", &counts.relays)) {
+        if (!ParseCount(argv[i], "--live=", 0, &counts.live) &&
+            !ParseCount(argv[i], "--refreshes=", 0, &counts.refreshes) &&
+            !ParseCount(argv[i], "--relays=", 0, &counts.relays)) {
             if (std::strncmp(argv[i], "--exe=", 6) == 0 && argv[i][6]) {
                 exe_path = argv[i] + 6;
                 continue;

@@ -20,6 +20,9 @@
 
 namespace e2e {
 
+// The service's answer to a request it accepts.
+inline constexpr char kAccepted[] = "{\"Code\":0,\"Flag\":100,\"Msg\":\"ok\"}";
+
 struct HttpRequest {
     std::string method;
     std::string target;

@@ -28,13 +28,12 @@ std::string FileNameOf(const std::string& path) {
 
 std::vector<PROCESSENTRY32> Processes() {
     std::vector<PROCESSENTRY32> processes;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return processes;
+    CHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more;
+         more = Process32Next(snapshot.Get(), &entry))
         processes.push_back(entry);
-    CloseHandle(snapshot);
     return processes;
 }
 
@@ -42,26 +41,23 @@ std::vector<PROCESSENTRY32> Processes() {
 std::vector<std::pair<DWORD, std::string>> ProcessesIn(const std::string& dir) {
     std::vector<std::pair<DWORD, std::string>> found;
     for (const PROCESSENTRY32& entry : Processes()) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (!process) continue;
+        CHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
         char image[MAX_PATH * 2] = {};
         DWORD size = sizeof image;
         DWORD code = 0;
-        if (QueryFullProcessImageNameA(process, 0, image, &size) &&
-            GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
+        if (QueryFullProcessImageNameA(process.Get(), 0, image, &size) &&
+            GetExitCodeProcess(process.Get(), &code) && code == STILL_ACTIVE &&
             StartsWithNoCase(image, dir + "\\"))
             found.emplace_back(entry.th32ProcessID, image);
-        CloseHandle(process);
     }
     return found;
 }
 
 void EndProcess(DWORD pid) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-    if (!process) return;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, kPatience);
-    CloseHandle(process);
+    CHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    if (!process.IsValid()) return;
+    TerminateProcess(process.Get(), 1);
+    WaitForSingleObject(process.Get(), kPatience);
 }
 
 bool RemoveTree(const std::string& dir) {
@@ -119,28 +115,25 @@ HANDLE TestJob() {
 } // namespace
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    CHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    bool ok =
-        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size();
-    CloseHandle(file);
-    return ok;
+    return file.IsValid() &&
+           ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                       nullptr) &&
+           written == bytes.size();
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    CHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) return std::nullopt;
     std::string bytes;
     char chunk[4096];
     DWORD got = 0;
-    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+    while (::ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
         bytes.append(chunk, got);
-    CloseHandle(file);
     return bytes;
 }
 
@@ -172,10 +165,9 @@ SonafeedRun::SonafeedRun(Options options) : options_(std::move(options)) {
 }
 
 SonafeedRun::~SonafeedRun() {
-    if (process_) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, kPatience);
-        CloseHandle(process_);
+    if (process_.IsValid()) {
+        TerminateProcess(process_.Get(), 1);
+        WaitForSingleObject(process_.Get(), kPatience);
     }
     if (dir_.empty()) return;
     // Sonafeed.exe has ended, so nothing starts another encoder now.
@@ -222,12 +214,11 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
 
 ::testing::AssertionResult SonafeedRun::StartNoWait() {
     if (IsRunning()) return ::testing::AssertionFailure() << "already running";
-    if (process_) CloseHandle(process_);
-    process_ = nullptr;
+    process_.Close();
     PROCESS_INFORMATION info = {};
     ::testing::AssertionResult launched = Launch(options_.arguments, info);
     if (!launched) return launched;
-    process_ = info.hProcess;
+    process_.Attach(info.hProcess);
     pid_ = info.dwProcessId;
     return ::testing::AssertionSuccess();
 }
@@ -265,21 +256,18 @@ std::string SonafeedRun::DirOnDriveZ() const {
 }
 
 SonafeedRun::LaterStart::~LaterStart() {
-    if (!process_) return;
-    if (ExitCode() == STILL_ACTIVE) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, kPatience);
-    }
-    CloseHandle(process_);
+    if (ExitCode() != STILL_ACTIVE) return;
+    TerminateProcess(process_.Get(), 1);
+    WaitForSingleObject(process_.Get(), kPatience);
 }
 
 bool SonafeedRun::LaterStart::WaitForExit(DWORD timeout_ms) const {
-    return process_ && WaitForSingleObject(process_, timeout_ms) == WAIT_OBJECT_0;
+    return process_.IsValid() && WaitForSingleObject(process_.Get(), timeout_ms) == WAIT_OBJECT_0;
 }
 
 DWORD SonafeedRun::LaterStart::ExitCode() const {
     DWORD code = 0;
-    return process_ && GetExitCodeProcess(process_, &code) ? code : 0;
+    return process_.IsValid() && GetExitCodeProcess(process_.Get(), &code) ? code : 0;
 }
 
 HWND SonafeedRun::Dialog() const {
@@ -331,7 +319,7 @@ std::vector<std::string> SonafeedRun::Messages() const {
 }
 
 bool SonafeedRun::WaitForExit(DWORD timeout_ms) const {
-    return process_ && WaitForSingleObject(process_, timeout_ms) == WAIT_OBJECT_0;
+    return process_.IsValid() && WaitForSingleObject(process_.Get(), timeout_ms) == WAIT_OBJECT_0;
 }
 
 bool SonafeedRun::IsRunning() const {
@@ -340,7 +328,7 @@ bool SonafeedRun::IsRunning() const {
 
 DWORD SonafeedRun::ExitCode() const {
     DWORD code = 0;
-    return process_ && GetExitCodeProcess(process_, &code) ? code : 0;
+    return process_.IsValid() && GetExitCodeProcess(process_.Get(), &code) ? code : 0;
 }
 
 std::vector<std::string> SonafeedRun::PublishRuns() const {

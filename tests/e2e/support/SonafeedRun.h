@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/Handle.h"
 #include "tests/e2e/support/HostPath.h"
 #include "tests/e2e/support/WaitUntil.h"
 
@@ -51,14 +52,14 @@ class SonafeedRun {
         LaterStart& operator=(const LaterStart&) = delete;
 
         // False when it could not be started.
-        explicit operator bool() const { return process_ != nullptr; }
+        explicit operator bool() const { return process_.IsValid(); }
         DWORD Pid() const { return pid_; }
         bool WaitForExit(DWORD timeout_ms = kPatience) const;
         // STILL_ACTIVE while running.
         DWORD ExitCode() const;
 
       private:
-        HANDLE process_;
+        CHandle process_;
         DWORD pid_;
     };
 
@@ -80,7 +81,7 @@ class SonafeedRun {
     ::testing::AssertionResult Start();
     // Starts it as Start() does without waiting for any window, e.g. for a start-up that hangs.
     ::testing::AssertionResult StartNoWait();
-    HANDLE Process() const { return process_; }
+    HANDLE Process() const { return process_.Get(); }
     DWORD Pid() const { return pid_; }
     // Starts Sonafeed.exe once more from Dir() with `arguments`, without waiting for anything;
     // `dir` spells Dir() otherwise (e.g. DirOnDriveZ()), for the program and its working folder.
@@ -123,7 +124,7 @@ class SonafeedRun {
 
     Options options_;
     std::string dir_;
-    HANDLE process_ = nullptr;
+    CHandle process_;
     DWORD pid_ = 0;
 };
 
