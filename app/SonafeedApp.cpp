@@ -1,8 +1,8 @@
 #include "app/SonafeedApp.h"
 
-#include "app/CommandLine.h"
-#include "app/SingleInstance.h"
 #include "framework/Wnd.h"
+#include "instance/SingleInstance.h"
+#include "instance/core/CommandLine.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 

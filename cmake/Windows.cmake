@@ -27,10 +27,12 @@ add_library(sonafeed_framework STATIC
     framework/Internet.cpp)
 target_link_libraries(sonafeed_framework PUBLIC sonafeed_flags comctl32 wininet shell32)
 
+# The runtime shim framework/TickCount64.cpp is one of the exe's own objects, not the framework
+# library's: see its first lines.
 add_executable(Sonafeed WIN32
+    framework/TickCount64.cpp
     app/SonafeedApp.cpp
-    app/SingleInstance.cpp
-    app/TickCount64.cpp
+    instance/SingleInstance.cpp
     ui/SonafeedDlg.cpp
     ui/Commands.cpp
     ui/ActivityLog.cpp

@@ -1,6 +1,6 @@
-// Commands that later starts of the program hand over (see app/SingleInstance.h), and the
+// Commands that later starts of the program hand over (see instance/SingleInstance.h), and the
 // first start's own /live. Each does what the operator's click would.
-#include "app/SingleInstance.h"
+#include "instance/SingleInstance.h"
 #include "ui/SonafeedDlg.h"
 
 void CSonafeedDlg::QueueCommand(AppCommand command) {

@@ -1,9 +1,9 @@
 #include "ui/SonafeedDlg.h"
 
 #include "app/ProgramPath.h"
-#include "app/SingleInstance.h"
 #include "framework/Exception.h"
 #include "framework/WinApp.h"
+#include "instance/SingleInstance.h"
 #include "ui/AboutDlg.h"
 #include "ui/Texts.h"
 

@@ -1,7 +1,6 @@
 // CSonafeedDlg: the main dialog. It owns all of the program's state; every operation of the
 // program is one of its member functions, called through the message map or by each other.
 #pragma once
-#include "app/CommandLine.h"
 #include "framework/Dialog.h"
 #include "framework/Handle.h"
 #include "framework/Job.h"
@@ -9,6 +8,7 @@
 #include "framework/Process.h"
 #include "framework/StdioFile.h"
 #include "framework/StringArray.h"
+#include "instance/core/CommandLine.h"
 #include "live/RtmpServer.h"
 #include "live/Watchdog.h"
 #include "res/resource.h"

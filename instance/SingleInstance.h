@@ -4,8 +4,8 @@
 // drive letter, a short name, a network path) finds the same instance, while an instance of
 // another user or another installation is never disturbed; nothing listens on the network.
 #pragma once
-#include "app/CommandLine.h"
 #include "framework/Handle.h"
+#include "instance/core/CommandLine.h"
 
 #include <windows.h>
 

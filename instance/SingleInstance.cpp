@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "instance/SingleInstance.h"
 
 #include "app/ProgramPath.h"
 #include "framework/Ticks.h"

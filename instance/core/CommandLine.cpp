@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "instance/core/CommandLine.h"
 
 #include <cctype>
 #include <vector>
