@@ -1,5 +1,7 @@
 #include "framework/WinApp.h"
 
+#include "framework/ProgramPath.h"
+
 #include <string>
 
 namespace {
@@ -22,9 +24,7 @@ HINSTANCE AfxGetInstanceHandle() {
 }
 
 static std::string ProgramNameWithoutExtension() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
-    std::string name = path;
+    std::string name = ProgramPath();
     name.erase(0, name.find_last_of("\\/") + 1);
     const size_t dot = name.rfind('.');
     if (dot != std::string::npos) name.erase(dot);

@@ -1,6 +1,6 @@
 #include "instance/SingleInstance.h"
 
-#include "app/ProgramPath.h"
+#include "framework/ProgramPath.h"
 #include "framework/Ticks.h"
 
 #include <lmcons.h>

@@ -1,7 +1,7 @@
 #include "ui/SonafeedDlg.h"
 
-#include "app/ProgramPath.h"
 #include "framework/Exception.h"
+#include "framework/ProgramPath.h"
 #include "framework/WinApp.h"
 #include "instance/SingleInstance.h"
 #include "ui/AboutDlg.h"

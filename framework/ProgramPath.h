@@ -1,5 +1,5 @@
-// Where the program runs from, read in one place for the installation's identity and for the
-// folder that holds the encoder and the log files.
+// Where the program runs from, read in one place for the message boxes' caption, the
+// installation's identity and the folder that holds the encoder and the log files.
 #pragma once
 #include <windows.h>
 
