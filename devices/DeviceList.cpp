@@ -1,5 +1,5 @@
 // Picks the audio capture devices out of "device.txt" and fills the device box.
-#include "devices/DeviceListParser.h"
+#include "devices/core/DeviceListParser.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 

@@ -2,8 +2,8 @@
 #include "framework/CodePage.h"
 #include "framework/Handle.h"
 #include "framework/Process.h"
-#include "framework/Ticks.h"
-#include "framework/Utf8.h"
+#include "framework/core/Ticks.h"
+#include "framework/core/Utf8.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 

@@ -5,7 +5,7 @@
 //
 // It must be one of the exe's own objects: in a library it would not be pulled in, because
 // the runtime's reference comes only after our libraries have been searched.
-#include "framework/Ticks.h"
+#include "framework/core/Ticks.h"
 
 #include <windows.h>
 

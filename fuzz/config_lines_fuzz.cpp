@@ -1,7 +1,7 @@
 // A whole config.db as bytes: loading, saving and loading again must give the same settings.
 #include "FuzzText.h"
 
-#include "settings/ConfigLines.h"
+#include "settings/core/ConfigLines.h"
 #include "tests/e2e/support/TextMode.h"
 
 #include <climits>

@@ -2,7 +2,7 @@
 // whether the listing tool exited by itself.
 #include "FuzzText.h"
 
-#include "devices/DeviceListParser.h"
+#include "devices/core/DeviceListParser.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // the publish address each as one argument, unchanged.
 #include "FuzzText.h"
 
-#include "live/EncoderCommand.h"
-#include "live/PublishUrl.h"
+#include "live/core/EncoderCommand.h"
+#include "live/core/PublishUrl.h"
 #include "ui/Texts.h"
 
 #include <iterator>

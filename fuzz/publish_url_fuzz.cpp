@@ -1,8 +1,8 @@
 // The publish address as typed: blanks removed, checked, and split for the relay request.
 #include "FuzzText.h"
 
-#include "live/PublishUrl.h"
-#include "live/RtmpServer.h"
+#include "live/core/PublishUrl.h"
+#include "live/core/RtmpServer.h"
 
 #include <algorithm>
 

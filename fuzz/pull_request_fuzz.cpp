@@ -2,7 +2,7 @@
 // give back the six values; the answer judges and the endpoint parser take arbitrary bytes.
 #include "FuzzText.h"
 
-#include "relay/PullRequest.h"
+#include "relay/core/PullRequest.h"
 
 namespace {
 

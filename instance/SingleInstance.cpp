@@ -1,7 +1,7 @@
 #include "instance/SingleInstance.h"
 
 #include "framework/ProgramPath.h"
-#include "framework/Ticks.h"
+#include "framework/core/Ticks.h"
 
 #include <lmcons.h>
 

@@ -2,12 +2,12 @@
 // watchdog reads back for the encoder's last words and to see that it still makes progress.
 #include "framework/CodePage.h"
 #include "framework/Handle.h"
-#include "framework/Utf8.h"
-#include "live/EncoderCommand.h"
-#include "live/EncoderStatus.h"
-#include "ui/LogLine.h"
+#include "framework/core/Utf8.h"
+#include "live/core/EncoderCommand.h"
+#include "live/core/EncoderStatus.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
+#include "ui/core/LogLine.h"
 
 #include <psapi.h>
 #include <tlhelp32.h>

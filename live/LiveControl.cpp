@@ -1,8 +1,8 @@
 // Start and stop of the live broadcast, and the watchdog that restarts a dead encoder.
 #include "framework/Exception.h"
-#include "framework/Ticks.h"
+#include "framework/core/Ticks.h"
 #include "live/RtmpProbe.h"
-#include "live/Watchdog.h"
+#include "live/core/Watchdog.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 

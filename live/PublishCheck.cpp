@@ -1,5 +1,5 @@
 // Checks of the publish address and the device before a broadcast or a relay request.
-#include "live/PublishUrl.h"
+#include "live/core/PublishUrl.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 

@@ -4,7 +4,7 @@
 #include "live/RtmpProbe.h"
 
 #include "framework/Handle.h"
-#include "framework/Ticks.h"
+#include "framework/core/Ticks.h"
 
 #include <memory>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "live/RtmpServer.h"
+#include "live/core/RtmpServer.h"
 
 // Sends C0 and C1 to `server` and waits for S0 and S1 (nothing is published), then posts
 // `message` to `window` with `token` as wParam and 1 (the server answered) or 0 as lParam. The

@@ -4,7 +4,7 @@
 #include "framework/CodePage.h"
 #include "framework/Handle.h"
 #include "framework/Internet.h"
-#include "relay/PullRequest.h"
+#include "relay/core/PullRequest.h"
 #include "ui/Texts.h"
 
 #include <atomic>

@@ -1,8 +1,8 @@
 // The relay pull: the service relays the pull address into the publish stream, taking turns
 // with the live broadcast.
-#include "live/PublishUrl.h"
+#include "live/core/PublishUrl.h"
 #include "relay/OpenApiClient.h"
-#include "relay/PullRequest.h"
+#include "relay/core/PullRequest.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 

@@ -1,6 +1,6 @@
 // The settings file "config.db": eight positional lines, read once at start-up and written
 // whole at fixed triggers. Failures are silent.
-#include "settings/ConfigLines.h"
+#include "settings/core/ConfigLines.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 

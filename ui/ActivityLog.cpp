@@ -1,9 +1,9 @@
 // The activity log: timestamped lines, newest at the top of the log list box, each also kept
 // in a daily file beside the program.
 #include "framework/Handle.h"
-#include "ui/LogLine.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
+#include "ui/core/LogLine.h"
 
 #include <ctime>
 

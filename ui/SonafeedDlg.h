@@ -9,8 +9,8 @@
 #include "framework/StdioFile.h"
 #include "framework/StringArray.h"
 #include "instance/core/CommandLine.h"
-#include "live/RtmpServer.h"
-#include "live/Watchdog.h"
+#include "live/core/RtmpServer.h"
+#include "live/core/Watchdog.h"
 #include "res/resource.h"
 
 #include <shellapi.h>

@@ -1,4 +1,4 @@
-#include "settings/ConfigLines.h"
+#include "settings/core/ConfigLines.h"
 #include "tests/e2e/support/TextMode.h"
 
 #include <gtest/gtest.h>

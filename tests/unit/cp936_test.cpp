@@ -1,4 +1,4 @@
-#include "framework/Cp936.h"
+#include "framework/core/Cp936.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "live/EncoderStatus.h"
+#include "live/core/EncoderStatus.h"
 
 #include <gtest/gtest.h>
 

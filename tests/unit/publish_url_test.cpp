@@ -1,5 +1,5 @@
-#include "live/PublishUrl.h"
-#include "live/RtmpServer.h"
+#include "live/core/PublishUrl.h"
+#include "live/core/RtmpServer.h"
 
 #include <gtest/gtest.h>
 

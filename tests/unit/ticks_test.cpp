@@ -1,4 +1,4 @@
-#include "framework/Ticks.h"
+#include "framework/core/Ticks.h"
 
 #include <gtest/gtest.h>
 

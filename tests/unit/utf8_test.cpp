@@ -1,4 +1,4 @@
-#include "framework/Utf8.h"
+#include "framework/core/Utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "live/Watchdog.h"
+#include "live/core/Watchdog.h"
 
 #include <gtest/gtest.h>
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "relay/PullRequest.h"
-#include "settings/ConfigLines.h"
+#include "relay/core/PullRequest.h"
+#include "settings/core/ConfigLines.h"
 #include "tests/e2e/support/HostPath.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
 #include "tests/e2e/support/SonafeedControls.h"

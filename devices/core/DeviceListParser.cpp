@@ -1,4 +1,4 @@
-#include "devices/DeviceListParser.h"
+#include "devices/core/DeviceListParser.h"
 
 #include <utility>
 

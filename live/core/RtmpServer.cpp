@@ -1,4 +1,4 @@
-#include "live/RtmpServer.h"
+#include "live/core/RtmpServer.h"
 
 namespace {
 constexpr char kScheme[] = "rtmp://";

@@ -1,4 +1,4 @@
-#include "ui/LogLine.h"
+#include "ui/core/LogLine.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "framework/Cp936.h"
+#include "framework/core/Cp936.h"
 
 bool IsCp936DoubleByte(const std::string& s, size_t i) {
     if (i >= s.size() || s.size() - i < 2) return false;

@@ -1,4 +1,4 @@
-#include "live/Watchdog.h"
+#include "live/core/Watchdog.h"
 
 bool IsRestartTick(int deadTicks) {
     if (deadTicks <= 0) return false;

@@ -1,6 +1,6 @@
-#include "live/EncoderCommand.h"
+#include "live/core/EncoderCommand.h"
 
-#include "framework/Cp936.h"
+#include "framework/core/Cp936.h"
 
 namespace {
 

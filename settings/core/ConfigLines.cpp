@@ -1,4 +1,4 @@
-#include "settings/ConfigLines.h"
+#include "settings/core/ConfigLines.h"
 
 #include <algorithm>
 #include <climits>

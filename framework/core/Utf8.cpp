@@ -1,4 +1,4 @@
-#include "framework/Utf8.h"
+#include "framework/core/Utf8.h"
 
 bool IsValidUtf8(const std::string& text) {
     const size_t size = text.size();

@@ -1,6 +1,6 @@
-#include "live/EncoderStatus.h"
+#include "live/core/EncoderStatus.h"
 
-#include "live/EncoderCommand.h"
+#include "live/core/EncoderCommand.h"
 
 namespace {
 constexpr char kBlanksAndLineEnds[] = " \t\r\n";

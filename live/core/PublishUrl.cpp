@@ -1,4 +1,4 @@
-#include "live/PublishUrl.h"
+#include "live/core/PublishUrl.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "relay/PullRequest.h"
+#include "relay/core/PullRequest.h"
 
-#include "framework/Cp936.h"
+#include "framework/core/Cp936.h"
 
 #include <cstdio>
 
