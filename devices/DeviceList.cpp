@@ -5,7 +5,7 @@
 
 void CSonafeedDlg::ParseDeviceList(bool listingComplete) {
     CStdioFile file;
-    if (!file.Open(texts::kDeviceFile, CStdioFile::modeRead | CStdioFile::typeText)) {
+    if (!file.Open(kDeviceFile, CStdioFile::modeRead | CStdioFile::typeText)) {
         AddLog(texts::kDeviceFileOpenFailed);
         return;
     }

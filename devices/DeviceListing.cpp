@@ -1,4 +1,5 @@
 // Runs the encoder tool in its listing mode and stores what it prints in "device.txt".
+#include "devices/core/DeviceListParser.h"
 #include "framework/CodePage.h"
 #include "framework/Handle.h"
 #include "framework/Process.h"
@@ -70,7 +71,7 @@ void CSonafeedDlg::RefreshDevices() {
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     CProcess tool;
-    if (!tool.CreateSuspended(m_strFfmpegPath, texts::kListDevicesArgs, startup)) {
+    if (!tool.CreateSuspended(m_strFfmpegPath, kListDevicesArgs, startup)) {
         MessageBox(texts::kCreateProcessFailed);
         return;
     }
@@ -80,7 +81,7 @@ void CSonafeedDlg::RefreshDevices() {
     ReadEncoderBanner(output);
 
     CStdioFile file;
-    if (!file.Open(texts::kDeviceFile,
+    if (!file.Open(kDeviceFile,
                    CStdioFile::modeCreate | CStdioFile::modeWrite | CStdioFile::typeText)) {
         AddLog(texts::kDeviceFileCreateFailed);
         return;

@@ -4,7 +4,6 @@
 
 #include "live/core/EncoderCommand.h"
 #include "live/core/PublishUrl.h"
-#include "ui/Texts.h"
 
 #include <iterator>
 
@@ -64,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RemoveBlanks(url);
     // Never reaches the encoder: the check before going live rejects an empty address.
     if (url.empty()) return 0;
-    const std::string bitrate = texts::kBitrates[size % std::size(texts::kBitrates)];
+    const std::string bitrate = kBitrates[size % std::size(kBitrates)];
 
     const std::vector<std::string> expected = {
         "-f", "dshow", "-i", "audio=" + device, "-y", "-c:a", "libfdk_aac", "-b:a", bitrate + "k",

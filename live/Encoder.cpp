@@ -76,11 +76,11 @@ void CSonafeedDlg::OpenStatusFile(bool nt, CHandle& status) {
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         return status.IsValid();
     };
-    m_strStatusFile = texts::kStatusFile;
+    m_strStatusFile = kStatusFile;
     if (ClaimSharedStatusFile() && open(m_strStatusFile)) return;
     // Not ours, not creatable, or held without sharing: the installation's own file.
     const CString folder = m_strAppDir + "\\" + kLogFolder;
-    m_strStatusFile = folder + "\\" + texts::kOwnStatusFileName;
+    m_strStatusFile = folder + "\\" + kOwnStatusFileName;
     ::CreateDirectoryA(folder, nullptr);
     if (open(m_strStatusFile) && !m_bOwnStatusFileLogged) {
         m_bOwnStatusFileLogged = true;
@@ -103,7 +103,7 @@ void CSonafeedDlg::StartEncoder() {
     CString bitrate;
     m_comboBitrate.GetLBText(m_nBitrateIndex, bitrate);
     // A stored position that names no entry publishes at the default bitrate.
-    if (bitrate.IsEmpty()) bitrate = texts::kBitrates[texts::kDefaultBitrateIndex];
+    if (bitrate.IsEmpty()) bitrate = kBitrates[kDefaultBitrateIndex];
     std::string arguments =
         BuildEncoderArgs(m_strDevice.Text(), bitrate.Text(), m_strPublishUrl.Text(),
                          m_bBuiltInAac ? kBuiltInAac : kLibfdkAac);

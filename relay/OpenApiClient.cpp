@@ -5,7 +5,6 @@
 #include "framework/Handle.h"
 #include "framework/Internet.h"
 #include "relay/core/PullRequest.h"
-#include "ui/Texts.h"
 
 #include <atomic>
 #include <memory>
@@ -21,7 +20,7 @@ constexpr DWORD kRequestDeadlineMs = 30000;
 // The open API host, or the one that SONAFEED_OPENAPI names, read at each request.
 OpenApiEndpoint CurrentEndpoint() {
     char value[256] = {};
-    const DWORD length = ::GetEnvironmentVariableA(texts::kOpenApiEnvironment, value, sizeof value);
+    const DWORD length = ::GetEnvironmentVariableA(kOpenApiEnvironment, value, sizeof value);
     return ParseOpenApiEndpoint(length > 0 && length < sizeof value ? value : nullptr);
 }
 
@@ -68,14 +67,13 @@ void Post(Exchange& exchange) {
     session.SetOption(INTERNET_OPTION_CONNECT_RETRIES, 1);
     std::unique_ptr<CHttpConnection> connection =
         session.GetHttpConnection(exchange.endpoint.host.c_str(), exchange.endpoint.port);
-    std::unique_ptr<CHttpFile> request =
-        connection->OpenRequest(HTTP_VERB_POST, texts::kOpenApiTarget, nullptr, 1, nullptr,
-                                "HTTP/1.1", INTERNET_FLAG_RELOAD);
+    std::unique_ptr<CHttpFile> request = connection->OpenRequest(
+        HTTP_VERB_POST, kOpenApiTarget, nullptr, 1, nullptr, "HTTP/1.1", INTERNET_FLAG_RELOAD);
     // Set on the request: Wine does not pass the session's values on to it.
     request->SetOption(INTERNET_OPTION_SEND_TIMEOUT, kRequestDeadlineMs);
     request->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, kRequestDeadlineMs);
-    request->SendRequest(texts::kOpenApiHeader, sizeof texts::kOpenApiHeader - 1,
-                         exchange.body.data(), static_cast<DWORD>(exchange.body.size()));
+    request->SendRequest(kOpenApiHeader, sizeof kOpenApiHeader - 1, exchange.body.data(),
+                         static_cast<DWORD>(exchange.body.size()));
     exchange.status = request->QueryInfoStatusCode();
     if (exchange.status == kHttpOk) exchange.answer = ReadAnswer(*request);
     session.Close();

@@ -29,8 +29,7 @@ void CSonafeedDlg::OnStartPull() {
     SaveConfig();
     CString error;
     if (m_bPulling) {
-        AdoptPullAnswer(texts::kPullDel, SendPullRequest(appId, stream, texts::kPullDel, error),
-                        error);
+        AdoptPullAnswer(kPullDel, SendPullRequest(appId, stream, kPullDel, error), error);
         return;
     }
     // The relay takes over the stream: a running broadcast ends first, whatever the answer.
@@ -38,7 +37,7 @@ void CSonafeedDlg::OnStartPull() {
         EndLive();
         m_bLive = false;
     }
-    AdoptPullAnswer(texts::kPullAdd, SendPullRequest(appId, stream, texts::kPullAdd, error), error);
+    AdoptPullAnswer(kPullAdd, SendPullRequest(appId, stream, kPullAdd, error), error);
 }
 
 void CSonafeedDlg::RequestPullStateAtStartup() {
@@ -46,8 +45,7 @@ void CSonafeedDlg::RequestPullStateAtStartup() {
     CString stream;
     if (!SplitPublishUrl(appId, stream)) return;
     CString error;
-    AdoptPullAnswer(texts::kPullPlay, SendPullRequest(appId, stream, texts::kPullPlay, error),
-                    error);
+    AdoptPullAnswer(kPullPlay, SendPullRequest(appId, stream, kPullPlay, error), error);
 }
 
 bool CSonafeedDlg::SendPullRequest(const CString& appId, const CString& stream, const char* type,
@@ -57,14 +55,14 @@ bool CSonafeedDlg::SendPullRequest(const CString& appId, const CString& stream, 
 }
 
 bool CSonafeedDlg::AdoptPullAnswer(const CString& type, bool accepted, const CString& error) {
-    if (type.Text() == texts::kPullDel) {
+    if (type.Text() == kPullDel) {
         if (accepted)
             ShowPulling(false);
         else
             AddLog(texts::kPullStopFailed + AnswerForLog(error.Text()));
         return true;
     }
-    if (type.Text() == texts::kPullAdd) {
+    if (type.Text() == kPullAdd) {
         if (accepted)
             ShowPulling(true);
         else

@@ -2,7 +2,6 @@
 // whole at fixed triggers. Failures are silent.
 #include "settings/core/ConfigLines.h"
 #include "ui/SonafeedDlg.h"
-#include "ui/Texts.h"
 
 namespace {
 constexpr int kConfigLines = 8;
@@ -27,7 +26,7 @@ void CSonafeedDlg::ApplyConfig(const ConfigValues& values) {
 
 bool CSonafeedDlg::LoadConfig() {
     CStdioFile file;
-    if (file.Open(texts::kConfigFile, CStdioFile::modeRead | CStdioFile::typeText)) {
+    if (file.Open(kConfigFile, CStdioFile::modeRead | CStdioFile::typeText)) {
         ConfigValues values = ConfigFromMembers();
         CString line;
         // Lines that are missing keep their members' values; lines after the eighth are ignored.
@@ -51,14 +50,13 @@ void CSonafeedDlg::SaveConfig() {
     // The new content goes to a temporary file that replaces config.db only once it is
     // complete, so a failed or interrupted write never destroys the operator's settings.
     CStdioFile file;
-    bool written =
-        file.Open(texts::kConfigTempFile,
-                  CStdioFile::modeCreate | CStdioFile::modeWrite | CStdioFile::typeText) &&
-        file.WriteString(CString(FormatConfig(ConfigFromMembers()))) && file.Flush();
+    bool written = file.Open(kConfigTempFile, CStdioFile::modeCreate | CStdioFile::modeWrite |
+                                                  CStdioFile::typeText) &&
+                   file.WriteString(CString(FormatConfig(ConfigFromMembers()))) && file.Flush();
     written = file.Close() && written;
-    if (!written || !::MoveFileExA(texts::kConfigTempFile, texts::kConfigFile,
+    if (!written || !::MoveFileExA(kConfigTempFile, kConfigFile,
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        ::DeleteFileA(texts::kConfigTempFile);
+        ::DeleteFileA(kConfigTempFile);
 }
 
 void CSonafeedDlg::OnDeviceSel() {

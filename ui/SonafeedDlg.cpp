@@ -4,6 +4,8 @@
 #include "framework/ProgramPath.h"
 #include "framework/WinApp.h"
 #include "instance/SingleInstance.h"
+#include "live/core/EncoderCommand.h"
+#include "live/core/EncoderStatus.h"
 #include "ui/AboutDlg.h"
 #include "ui/Texts.h"
 
@@ -13,7 +15,7 @@
 CSonafeedDlg::CSonafeedDlg()
     : CDialog(IDD_SONAFEED_DIALOG),
       m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_statusFileClaim(::CreateMutexA(nullptr, FALSE, texts::kStatusFileClaim)) {}
+      m_statusFileClaim(::CreateMutexA(nullptr, FALSE, kStatusFileClaim)) {}
 
 CSonafeedDlg::~CSonafeedDlg() {
     // The only place the tray icon goes; with the zero-filled record there is none to remove.
@@ -84,16 +86,16 @@ void CSonafeedDlg::StartUp() {
     // Each entry after the position the previous insertion reported: the sorted box keeps
     // this numeric order, which gives a stored position its meaning.
     int position = -1;
-    for (const char* bitrate : texts::kBitrates)
+    for (const char* bitrate : kBitrates)
         position = m_comboBitrate.InsertString(position + 1, bitrate);
 
     m_nRestartCount = 0;
     m_nDeviceIndex = 0;
     m_nMinToTray = 0;
-    m_nBitrateIndex = texts::kDefaultBitrateIndex;
+    m_nBitrateIndex = kDefaultBitrateIndex;
     m_bLive = false;
     m_strAppDir = ProgramDirectory();
-    m_strFfmpegPath = m_strAppDir + texts::kEncoderFileName;
+    m_strFfmpegPath = m_strAppDir + kEncoderFileName;
 
     if (_access(m_strFfmpegPath, 0) != 0) {
         MessageBox(texts::kFfmpegMissing);

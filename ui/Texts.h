@@ -1,5 +1,6 @@
-// Every text the program shows, logs, writes or sends, defined once. The sources are UTF-8;
-// the compiler turns each literal into code page 936 bytes.
+// Every text the operator reads (captions, message boxes, log lines), defined once; names of
+// files, protocols and arguments live with the code that uses them. The sources are UTF-8; the
+// compiler turns each literal into code page 936 bytes.
 #pragma once
 
 namespace texts {
@@ -10,10 +11,6 @@ inline constexpr char kStopLive[] = "停止直播";
 inline constexpr char kStartPull[] = "开始拉流";
 inline constexpr char kStopPull[] = "停止拉流";
 inline constexpr char kTrayTip[] = "Kelvo电台推流客户端";
-
-// The bitrate box's entries in kbit/s, in this order; a stored position means one of them.
-inline constexpr const char* kBitrates[] = {"32", "48", "64", "96", "128", "192"};
-inline constexpr int kDefaultBitrateIndex = 1;
 
 // Message boxes.
 inline constexpr char kFfmpegMissing[] = "请把ffmpeg.exe 文件放到执行文件目录！！！";
@@ -54,26 +51,6 @@ inline constexpr char kServerBack[] = "服务器已恢复，立即重启直播�
 inline constexpr char kOwnStatusFile[] = "编码器状态文件改用：";
 inline constexpr char kStallWatchPaused[] = "编码器状态文件所在磁盘已满，暂停卡死检测！";
 inline constexpr char kLeftoverEncoderEnded[] = "已结束上次运行遗留的编码器进程！";
-
-// Files and the encoder's listing mode.
-inline constexpr char kConfigFile[] = "config.db";
-inline constexpr char kConfigTempFile[] = "config.db.tmp";
-inline constexpr char kDeviceFile[] = "device.txt";
-inline constexpr char kStatusFile[] = "c://NetStatus.txt";
-// The shared status file goes to one installation at a time; the others use their own, with
-// this name in their log folder.
-inline constexpr char kStatusFileClaim[] = "Global\\Sonafeed-NetStatus";
-inline constexpr char kOwnStatusFileName[] = "NetStatus.txt";
-inline constexpr char kEncoderFileName[] = "\\ffmpeg.exe";
-inline constexpr char kListDevicesArgs[] = " -list_devices true -f dshow -i dummy ";
-
-// The service.
-inline constexpr char kOpenApiEnvironment[] = "SONAFEED_OPENAPI";
-inline constexpr char kOpenApiTarget[] = "/v2/VXR.PullStreamOp";
-inline constexpr char kOpenApiHeader[] = "Content-Type: application/x-www-form-urlencoded;";
-inline constexpr char kPullAdd[] = "add";
-inline constexpr char kPullDel[] = "del";
-inline constexpr char kPullPlay[] = "play";
 
 // One instance driven from the command line, and the daily log file.
 inline constexpr char kUnknownSwitchFormat[] = "不认识的命令行参数：%s\n\n"

@@ -1,8 +1,13 @@
-// Reads the audio capture devices out of the encoder's device listing (code page 936 text).
+// The encoder's device listing: how it is asked for, where it is kept, and the audio capture
+// devices read out of it (code page 936 text).
 #pragma once
 
 #include <string>
 #include <vector>
+
+// The encoder's arguments for the listing, and the file in the current folder that keeps it.
+inline constexpr char kListDevicesArgs[] = " -list_devices true -f dshow -i dummy ";
+inline constexpr char kDeviceFile[] = "device.txt";
 
 struct DeviceListParse {
     bool listReset = false;         // the device list was emptied and `names` replaces it

@@ -3,6 +3,14 @@
 
 #include <string>
 
+// The encoder's file, beside the program's; appended to the program's folder.
+inline constexpr char kEncoderFileName[] = "\\ffmpeg.exe";
+
+// The bitrates in kbit/s, the bitrate box's entries in this order; a stored position means one
+// of them.
+inline constexpr const char* kBitrates[] = {"32", "48", "64", "96", "128", "192"};
+inline constexpr int kDefaultBitrateIndex = 1;
+
 // The AAC encoder asked for, and the one that every build of the encoder has built in, for a
 // build without it.
 inline constexpr char kLibfdkAac[] = "libfdk_aac";

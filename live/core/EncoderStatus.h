@@ -5,6 +5,12 @@
 #include <cstddef>
 #include <string>
 
+// The machine's shared status file. It goes to one installation at a time, the one that holds
+// the claim; the others use their own, with this name in their log folder.
+inline constexpr char kStatusFile[] = "c://NetStatus.txt";
+inline constexpr char kStatusFileClaim[] = "Global\\Sonafeed-NetStatus";
+inline constexpr char kOwnStatusFileName[] = "NetStatus.txt";
+
 // How much of the status file's end is read: the last line is all that is wanted.
 inline constexpr size_t kStatusTailBytes = 4096;
 

@@ -27,14 +27,22 @@ std::string AnswerForLog(const std::string& error);
 // "POST err ：<status>", the refusal text for an HTTP status other than 200.
 std::string FormatPostError(int status);
 
-// The service's open API host, reached on port 80.
+// The service's open API: one path on its host, reached on port 80, and a form-encoded body.
 inline constexpr char kOpenApiHost[] = "openapi.kelvo.net";
+inline constexpr char kOpenApiTarget[] = "/v2/VXR.PullStreamOp";
+inline constexpr char kOpenApiHeader[] = "Content-Type: application/x-www-form-urlencoded;";
+// Names another host, and port, for the open API: see ParseOpenApiEndpoint.
+inline constexpr char kOpenApiEnvironment[] = "SONAFEED_OPENAPI";
+// The request types: start the relay, stop it, ask whether it runs.
+inline constexpr char kPullAdd[] = "add";
+inline constexpr char kPullDel[] = "del";
+inline constexpr char kPullPlay[] = "play";
 
 struct OpenApiEndpoint {
     std::string host;
     unsigned short port;
 };
 
-// `value` of texts::kOpenApiEnvironment: "host" or "host:port" (port 1..65535, digits only);
+// `value` of kOpenApiEnvironment: "host" or "host:port" (port 1..65535, digits only);
 // nullptr, empty or anything else gives kOpenApiHost on port 80.
 OpenApiEndpoint ParseOpenApiEndpoint(const char* value);

@@ -3,6 +3,10 @@
 
 #include <string>
 
+// In the current folder; a save is written to the temporary file first, which then replaces it.
+inline constexpr char kConfigFile[] = "config.db";
+inline constexpr char kConfigTempFile[] = "config.db.tmp";
+
 struct ConfigValues {
     int deviceIndex = 0;
     std::string publishUrl;
