@@ -21,7 +21,7 @@ std::string FolderIdentity(const std::string& folder) {
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
-    if (handle.Get() == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle.Get(), &info))
+    if (!handle.IsValid() || !::GetFileInformationByHandle(handle.Get(), &info))
         return std::string();
     char identity[32];
     wsprintfA(identity, "-%08lx-%08lx%08lx", info.dwVolumeSerialNumber, info.nFileIndexHigh,
@@ -65,7 +65,7 @@ std::string TakenEventName(DWORD sender) {
 }
 
 bool IsSignalled(const CHandle& event) {
-    return event.Get() && ::WaitForSingleObject(event.Get(), 0) == WAIT_OBJECT_0;
+    return event.IsValid() && ::WaitForSingleObject(event.Get(), 0) == WAIT_OBJECT_0;
 }
 
 struct WindowSearch {
@@ -103,7 +103,7 @@ CSingleInstance::CSingleInstance()
     : m_mutex(::CreateMutexA(nullptr, FALSE, ("Local\\" + InstanceName()).c_str())) {}
 
 InstanceClaim CSingleInstance::Claim(AppCommand command) {
-    if (!m_mutex.Get()) return InstanceClaim::kFirst; // no way to tell: run as usual
+    if (!m_mutex.IsValid()) return InstanceClaim::kFirst; // no way to tell: run as usual
     const CHandle taken(
         ::CreateEventA(nullptr, TRUE, FALSE, TakenEventName(::GetCurrentProcessId()).c_str()));
     const DWORD start = ::GetTickCount();
@@ -137,5 +137,5 @@ void ConfirmCommandTaken(LPARAM sender) {
     if (!sender) return;
     const CHandle taken(::OpenEventA(EVENT_MODIFY_STATE, FALSE,
                                      TakenEventName(static_cast<DWORD>(sender)).c_str()));
-    if (taken.Get()) ::SetEvent(taken.Get());
+    if (taken.IsValid()) ::SetEvent(taken.Get());
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/core/DeviceListParser.h"
 #include "relay/core/PullRequest.h"
 #include "settings/core/ConfigLines.h"
 #include "tests/e2e/support/HostPath.h"
@@ -37,8 +38,6 @@ constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/bench";
 constexpr char kPullUrl[] = "rtmp://source.example.net/live/in";
 // What start-up loads: the address above and auto-pull on, so that closing sends nothing.
 const ConfigValues kConfig{0, kPublishUrl, 0, 1, kPullUrl, "key", "id", 1};
-constexpr char kListingArgs[] = " -list_devices true -f dshow -i dummy ";
-constexpr char kHeader[] = "Content-Type: application/x-www-form-urlencoded;";
 
 LARGE_INTEGER Now() {
     LARGE_INTEGER now;
@@ -115,7 +114,7 @@ std::optional<double> TimeListing(const SonafeedRun& run) {
     startup.hStdOutput = writer;
     startup.hStdError = writer;
     const std::string exe = run.PathOf("ffmpeg.exe");
-    std::string command_line = kListingArgs;
+    std::string command_line = kListDevicesArgs;
     PROCESS_INFORMATION info = {};
     const LARGE_INTEGER start = Now();
     const bool started = CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
@@ -146,18 +145,18 @@ std::optional<double> TimeRequest(const OpenApiStandIn& service) {
     InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
     HINTERNET connection = InternetConnectA(session, "127.0.0.1", service.Port(), nullptr, nullptr,
                                             INTERNET_SERVICE_HTTP, 0, 1);
-    HINTERNET request =
-        connection ? HttpOpenRequestA(connection, "POST", "/v2/VXR.PullStreamOp", "HTTP/1.1",
-                                      nullptr, nullptr, INTERNET_FLAG_RELOAD, 1)
-                   : nullptr;
+    HINTERNET request = connection
+                            ? HttpOpenRequestA(connection, "POST", kOpenApiTarget, "HTTP/1.1",
+                                               nullptr, nullptr, INTERNET_FLAG_RELOAD, 1)
+                            : nullptr;
     // The relay start that kPublishUrl's app and stream ask for.
     std::string body = BuildPullRequestBody(kConfig.accessId, kConfig.accessKey, "live", "bench",
-                                            "add", kConfig.pullUrl);
+                                            kPullAdd, kConfig.pullUrl);
     DWORD status = 0;
     DWORD size = sizeof status;
     bool accepted = false;
     if (request &&
-        HttpSendRequestA(request, kHeader, sizeof kHeader - 1, body.data(),
+        HttpSendRequestA(request, kOpenApiHeader, sizeof kOpenApiHeader - 1, body.data(),
                          static_cast<DWORD>(body.size())) &&
         HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
                        nullptr) &&
