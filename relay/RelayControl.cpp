@@ -55,18 +55,13 @@ bool CSonafeedDlg::SendPullRequest(const CString& appId, const CString& stream, 
 }
 
 bool CSonafeedDlg::AdoptPullAnswer(const CString& type, bool accepted, const CString& error) {
-    if (type.Text() == kPullDel) {
+    const bool add = type.Text() == kPullAdd;
+    if (add || type.Text() == kPullDel) {
         if (accepted)
-            ShowPulling(false);
+            ShowPulling(add);
         else
-            AddLog(texts::kPullStopFailed + AnswerForLog(error.Text()));
-        return true;
-    }
-    if (type.Text() == kPullAdd) {
-        if (accepted)
-            ShowPulling(true);
-        else
-            AddLog(texts::kPullFailed + AnswerForLog(error.Text()));
+            AddLog((add ? texts::kPullFailed : texts::kPullStopFailed) +
+                   AnswerForLog(error.Text()));
         return true;
     }
     // The start-up query: a refusal that says the relay is active counts as pulling too, any
