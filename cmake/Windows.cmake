@@ -59,6 +59,12 @@ target_include_directories(Sonafeed PRIVATE ${CMAKE_BINARY_DIR}/generated)
 set_source_files_properties(res/Sonafeed.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/res/Sonafeed.ico;${CMAKE_SOURCE_DIR}/res/Sonafeed.exe.manifest;${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_BINARY_DIR}/generated/Version.h")
 
+# The release zip in dist/ (scripts/package.sh): the exe beside the texts of release/.
+add_custom_target(release_zip
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/release/make_zip.py --version ${PROJECT_VERSION}
+            --exe $<TARGET_FILE:Sonafeed> --out ${CMAKE_SOURCE_DIR}/dist
+    DEPENDS Sonafeed VERBATIM)
+
 # Windows XP SP3 must be able to load the exe: its subsystem version and what it imports.
 add_test(NAME exe_loads_on_xp
          COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/imports/xp_imports.py ${CMAKE_OBJDUMP}
