@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: first the native tree (plain logic, sanitizers, fuzz smoke runs),
 # then the Windows tree under Wine (its ctest starts and stops its own Xvfb display and
-# wineserver). Ends with one summary line per tree; fails when either tree failed.
+# wineserver), then the release zip, unpacked and run. Ends with one summary line per part;
+# fails when any part failed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/winarch.sh"
@@ -36,6 +37,13 @@ if bash "$root/scripts/build.sh" windows; then
     # Windows XP can load it applies, and the shipped 32-bit exe is the one that matters.
     other=$(winother "$arch")
     run_tree "windows $other product" "$(winbuild "$other")-product" -R exe_loads_on_xp
+    # The release zip as scripts/package.sh makes it, tried from an unpacked folder.
+    if bash "$root/scripts/package.sh" &&
+       python3 "$root/tests/release/try_release.py" "$root/dist" "$build"; then
+        summaries+=("release zip (dist): passed")
+    else
+        summaries+=("release zip (dist): failed"); status=1
+    fi
 else
     summaries+=("windows $arch: build failed"); status=1
 fi

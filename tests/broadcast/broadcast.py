@@ -298,16 +298,20 @@ class Link:
 
 
 class Sonafeed:
-    """Sonafeed.exe in a fresh directory with the bridge as its ffmpeg.exe, driven by uidrive."""
+    """Sonafeed.exe in a fresh directory (or an unpacked release's) with the bridge as its
+    ffmpeg.exe, driven by uidrive."""
 
     def __init__(self, args, processes, work, config_lines, marker):
         self.args = args
         self.processes = processes
+        if args.install:
+            work = args.install
+        else:
+            work.mkdir()
+            shutil.copy(args.sonafeed, work / "Sonafeed.exe")
         self.work = work
         self.work_windows = windows_path(work)
         self.marker = marker
-        work.mkdir()
-        shutil.copy(args.sonafeed, work / "Sonafeed.exe")
         shutil.copy(args.bridge, work / "ffmpeg.exe")
         (work / "bridge.txt").write_bytes(windows_path(args.real_ffmpeg).encode() + b"\r\n" +
                                           (b"hide_banner\r\n" if args.hide_banner else b""))
@@ -369,7 +373,9 @@ def parse_args():
     parser.add_argument("--device", type=int, default=0, help="position in the device box")
     parser.add_argument("--wine-run", required=True, type=Path,
                         help="the build tree's wine-run wrapper")
-    parser.add_argument("--sonafeed", required=True, type=Path)
+    parser.add_argument("--sonafeed", type=Path, help="copied into a fresh folder and run there")
+    parser.add_argument("--install", type=Path,
+                        help="instead: the folder of an unpacked release, run where it lies")
     parser.add_argument("--bridge", required=True, type=Path, help="the encoder bridge's exe")
     parser.add_argument("--uidrive", required=True, type=Path, help="uidrive.exe")
     parser.add_argument("--real-ffmpeg", type=Path,
@@ -392,13 +398,16 @@ def parse_args():
     parser.add_argument("--interactive", action="store_true",
                         help="set up, start Sonafeed.exe on $DISPLAY and wait until it is closed")
     args = parser.parse_args()
+    if (args.sonafeed is None) == (args.install is None):
+        parser.error("give either --sonafeed or --install")
     if args.deadline is None:
         args.deadline = 480 if args.outages else 150
     if args.real_ffmpeg is None:
         arch = wine_env(args.wine_run)["WINEARCH"]
         args.real_ffmpeg = FFMPEG_CACHE / FFMPEG_PACKAGE[arch] / "ffmpeg.exe"
-    for name in ("wine_run", "sonafeed", "bridge", "uidrive", "real_ffmpeg", "out"):
-        setattr(args, name, getattr(args, name).resolve())
+    for name in ("wine_run", "sonafeed", "install", "bridge", "uidrive", "real_ffmpeg", "out"):
+        if getattr(args, name) is not None:
+            setattr(args, name, getattr(args, name).resolve())
     return args
 
 
