@@ -7,9 +7,9 @@ Checks the zip that DIST/SHA256SUMS.txt names (its hash, exactly the listed file
 named like it, texts in code page 936 with CR LF only, an exe without a link time), unpacks it
 into a folder whose path has blanks, Chinese and cmd's special characters, and there, under the
 Windows tree BUILD_DIR's Wine: sets up autostart with its script and removes it again, then runs
-the headless broadcast with the encoder bridge as ffmpeg.exe. Where the host runs only 64-bit
-Wine, the tree's x86_64 build of the same sources stands in for the 32-bit exe. Exits 1 when a
-check fails.
+the headless broadcast with the encoder bridge as ffmpeg.exe. Where the tree runs under 64-bit
+Wine, its x86_64 build of the same sources stands in for the 32-bit exe. Exits 1 when a check
+fails.
 """
 import hashlib
 import struct
@@ -120,8 +120,8 @@ def main():
         arch = wine_env(build / "wine-run")["WINEARCH"]
         subprocess.run(["bash", ROOT / "tests/broadcast/setup.sh", arch], check=True)
         if arch == "win64":
-            print("This host runs only 64-bit Wine: the x86_64 build of the same sources stands "
-                  "in for the zip's 32-bit Sonafeed.exe.")
+            print("The Windows tree runs under 64-bit Wine: its x86_64 build of the same sources "
+                  "stands in for the zip's 32-bit Sonafeed.exe.")
             (folder / "Sonafeed.exe").write_bytes((build / "Sonafeed.exe").read_bytes())
         subprocess.run([ROOT / "tests/wine/session.sh", "start", build,
                         build / "wine_keepalive.exe"], check=True, stdout=subprocess.DEVNULL)
