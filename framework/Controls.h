@@ -35,5 +35,9 @@ class CListBox : public CWnd {
         return static_cast<int>(
             ::SendMessageA(m_hWnd, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text)));
     }
+    // Returns the number of entries left, or LB_ERR when the position does not exist.
+    int DeleteString(int index) {
+        return static_cast<int>(::SendMessageA(m_hWnd, LB_DELETESTRING, index, 0));
+    }
     void ResetContent() { ::SendMessageA(m_hWnd, LB_RESETCONTENT, 0, 0); }
 };

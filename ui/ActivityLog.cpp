@@ -9,6 +9,11 @@
 
 namespace {
 
+// The window keeps the newest lines only; the daily file keeps them all. A day of an encoder
+// that fails at every attempt writes about a thousand lines an hour: this is some hours of that,
+// more than an operator scrolls through, and weeks of a healthy station's lines.
+constexpr int kLogLinesShown = 5000;
+
 // Appends the line and CR LF; false when the file cannot be opened or written.
 bool AppendLine(const char* path, const CString& line) {
     CHandle file(::CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -30,6 +35,8 @@ void CSonafeedDlg::AddLog(CString message) {
     const CString path = m_strAppDir + "\\" + LogFileName(local);
     // An explicit position is kept by the sorted list box, so the newest line stays on top.
     m_listLog.InsertString(0, line);
+    // Past the cap the oldest line goes from the bottom; a shorter list has no such position.
+    m_listLog.DeleteString(kLogLinesShown);
     AppendToLogFile(path, line);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -72,6 +73,28 @@ TEST(LogFile, EveryLineGoesToItsDaysFileAndClearingTheScreenLeavesIt) {
         files[name] = run.ReadFileBytes("log\\" + name).value_or("<unreadable>");
     EXPECT_EQ(files, expected);
     EXPECT_EQ(run.Messages(), std::vector<std::string>{kNoAddress});
+
+    // Beyond the window's cap the oldest lines leave the list; the file keeps every one.
+    constexpr size_t kBeyondTheCap = kLogLinesShown + 300;
+    for (size_t clicked = 0; clicked < kBeyondTheCap; ++clicked) {
+        ASSERT_TRUE(ui::Click(run.Dialog(), ids::kStartLive));
+        // Posted in batches, so that the message queue never overflows.
+        if (clicked % 500 == 499) {
+            ASSERT_TRUE(ui::Settled(run.Dialog()));
+        }
+    }
+    auto count_lines = [](const std::string& text) {
+        return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    };
+    const size_t all = lines.size() + kBeyondTheCap;
+    ASSERT_TRUE(WaitUntil([&] { return count_lines(run.DailyLog()) >= all; }, 120000));
+    const std::string text = run.DailyLog();
+    EXPECT_EQ(count_lines(text), all);
+    const std::vector<std::string> shown = run.Log();
+    ASSERT_EQ(shown.size(), kLogLinesShown);
+    // The newest on top: the file's last line.
+    const size_t last = text.rfind('\n', text.size() - 3) + 1;
+    EXPECT_EQ(shown.front() + "\r\n", text.substr(last));
 }
 
 TEST(LogFile, AFileThatCannotBeWrittenIsReportedOnceAndTheProgramGoesOn) {

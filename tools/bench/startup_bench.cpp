@@ -300,6 +300,50 @@ TEST(Bench, StartupAndRequest) {
     std::fflush(stdout);
 }
 
+// Clicks 开始直播 `count` times in a dialog without an address, each click one log line, and times
+// them until the dialog has handled the last. Posted in batches, so that its queue never overflows.
+std::optional<double> TimeLogLines(HWND dialog, int count) {
+    const LARGE_INTEGER start = Now();
+    for (int clicked = 1; clicked <= count; ++clicked) {
+        if (!ui::Click(dialog, ids::kStartLive)) return std::nullopt;
+        if ((clicked % 500 == 0 || clicked == count) && !ui::Settled(dialog)) return std::nullopt;
+    }
+    return MsSince(start);
+}
+
+// The log list keeps its newest lines only: a line added to the full list costs what one added to
+// an empty list does.
+TEST(Bench, LogLines) {
+    constexpr int kLines = 2000;
+    constexpr int kShown = 5000;
+    SonafeedRun run;
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    HWND dialog = run.Dialog();
+    Series empty_ms, full_ms;
+    // Round 0 is not counted.
+    for (int round = 0; round <= 3; ++round) {
+        ASSERT_TRUE(ui::Click(dialog, ids::kClearLog));
+        ASSERT_TRUE(WaitUntil([&] { return run.Log().empty(); }));
+        auto empty = TimeLogLines(dialog, kLines);
+        ASSERT_TRUE(empty && TimeLogLines(dialog, kShown - kLines));
+        auto full = TimeLogLines(dialog, kLines);
+        ASSERT_TRUE(full);
+        ASSERT_EQ(run.Log().size(), static_cast<size_t>(kShown));
+        if (round == 0) continue;
+        empty_ms.ms.push_back(*empty);
+        full_ms.ms.push_back(*full);
+    }
+    std::printf("\n%d log lines added, 3 rounds; times in ms\n\n", kLines);
+    std::printf("| %-48s | %8s | %8s | %8s | %6s |\n", "measured", "median", "min", "max", "ratio");
+    std::printf("|%s|%s|%s|%s|%s|\n", std::string(50, '-').c_str(), std::string(10, '-').c_str(),
+                std::string(10, '-').c_str(), std::string(10, '-').c_str(),
+                std::string(8, '-').c_str());
+    Print("into an empty log list", empty_ms, &empty_ms);
+    Print("into a full log list (5000 lines)", full_ms, &empty_ms);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {

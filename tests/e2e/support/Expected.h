@@ -2,6 +2,8 @@
 // Kept apart from the product's own texts, so that a changed text there fails the tests.
 #pragma once
 
+#include <cstddef>
+
 namespace e2e::expected {
 
 // Button captions: the start buttons show the stop caption while their activity runs.
@@ -41,6 +43,9 @@ inline constexpr char kServerBack[] = "服务器已恢复，立即重启直播�
 inline constexpr char kOwnStatusFile[] = "编码器状态文件改用：";
 inline constexpr char kLeftoverEncoderEnded[] = "已结束上次运行遗留的编码器进程！";
 inline constexpr char kStallWatchPaused[] = "编码器状态文件所在磁盘已满，暂停卡死检测！";
+
+// The log list shows at most this many of the newest lines.
+inline constexpr size_t kLogLinesShown = 5000;
 
 // Message boxes and the About box.
 inline constexpr char kBoxCaption[] = "Sonafeed";

@@ -348,6 +348,26 @@ std::vector<std::string> SonafeedRun::Runs(const std::string& prefix) const {
     return runs;
 }
 
+std::string SonafeedRun::DailyLog() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(PathOf("log\\*.txt").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            // YYYY-MM-DD.txt; the folder may hold the encoder's own status file too.
+            const std::string name = found.cFileName;
+            if (name.size() == 14 && name[4] == '-') names.push_back(name);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    // Named by date: in name order, the oldest first.
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names)
+        text += ReadFileBytes("log\\" + name).value_or("");
+    return text;
+}
+
 int SonafeedRun::CountRunning(const std::string& exe_name) const {
     auto processes = ProcessesIn(dir_);
     return static_cast<int>(std::count_if(processes.begin(), processes.end(), [&](const auto& p) {

@@ -115,6 +115,8 @@ class SonafeedRun {
     std::vector<std::string> ListingRuns() const;
     // Running processes started from Dir() whose file name is `exe_name`, e.g. "ffmpeg.exe".
     int CountRunning(const std::string& exe_name) const;
+    // The daily log files beside the program, oldest day first, as one text.
+    std::string DailyLog() const;
 
   private:
     std::vector<std::string> Runs(const std::string& prefix) const;
