@@ -24,7 +24,8 @@ add_library(sonafeed_framework STATIC
     framework/WinApp.cpp
     framework/Wnd.cpp
     framework/Dialog.cpp
-    framework/Internet.cpp)
+    framework/Internet.cpp
+    framework/Process.cpp)
 target_link_libraries(sonafeed_framework PUBLIC sonafeed_flags comctl32 wininet shell32)
 
 # The runtime shim framework/TickCount64.cpp is one of the exe's own objects, not the framework

@@ -71,7 +71,7 @@ void CSonafeedDlg::RefreshDevices() {
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     CProcess tool;
-    if (!tool.CreateSuspended(m_strFfmpegPath, kListDevicesArgs, startup)) {
+    if (!tool.CreateSuspended(m_strFfmpegPath, kListDevicesArgs, startup, {writeEnd})) {
         MessageBox(texts::kCreateProcessFailed);
         return;
     }

@@ -17,6 +17,12 @@ class CHandle {
         Close();
         m_h = handle;
     }
+    // Gives up ownership: the caller closes the handle returned.
+    HANDLE Detach() {
+        HANDLE handle = m_h;
+        m_h = nullptr;
+        return handle;
+    }
     void Close() {
         if (IsValid()) ::CloseHandle(m_h);
         m_h = nullptr;

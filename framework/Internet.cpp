@@ -11,19 +11,26 @@ HINTERNET Checked(HINTERNET handle) {
 }
 } // namespace
 
-void CInternetException::ReportError() const {
+CString CInternetException::Description() const {
     char* description = nullptr;
     ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
                          FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                      ::GetModuleHandleA("wininet.dll"), m_dwError, 0,
                      reinterpret_cast<char*>(&description), 0, nullptr);
-    CString text;
-    if (description)
+    std::string text;
+    if (description) {
         text = description;
-    else
-        text.Format("WinINet error %lu.", m_dwError);
+        // The system's texts end in a line end.
+        text.erase(text.find_last_not_of(" \r\n") + 1);
+    } else {
+        text = "WinINet error " + std::to_string(m_dwError) + ".";
+    }
     ::LocalFree(description);
-    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    return CString(std::move(text));
+}
+
+void CException::ReportError() const {
+    AfxMessageBox(Description(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 CInternetHandle::CInternetHandle(HINTERNET handle) : m_hHandle(Checked(handle)) {}

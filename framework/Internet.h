@@ -11,7 +11,7 @@
 class CInternetException : public CException {
   public:
     explicit CInternetException(DWORD error) : m_dwError(error) {}
-    void ReportError() const override;
+    CString Description() const override;
 
     DWORD m_dwError;
 };

@@ -4,6 +4,7 @@
 #include "framework/Handle.h"
 
 #include <string>
+#include <vector>
 
 class CProcess {
   public:
@@ -11,19 +12,12 @@ class CProcess {
     CProcess(const CProcess&) = delete;
     CProcess& operator=(const CProcess&) = delete;
 
-    // Starts `application` suspended, for a job to adopt before it runs, with the inheritable
-    // handles; false, and no child, when it cannot be started.
-    bool CreateSuspended(const char* application, std::string commandLine, STARTUPINFOA& startup) {
-        Close();
-        PROCESS_INFORMATION info{};
-        // CreateProcessA may write into the command line.
-        if (!::CreateProcessA(application, &commandLine[0], nullptr, nullptr, TRUE,
-                              CREATE_SUSPENDED, nullptr, nullptr, &startup, &info))
-            return false;
-        m_hProcess.Attach(info.hProcess);
-        m_hThread.Attach(info.hThread);
-        return true;
-    }
+    // Starts `application` suspended, for a job to adopt before it runs; false, and no child,
+    // when it cannot be started. The child inherits the handles of `inherited` (inheritable
+    // ones) and, where the system can say so (Vista on), no other: a socket that a server check
+    // or an open API request holds at that moment must not live on in the child.
+    bool CreateSuspended(const char* application, std::string commandLine, STARTUPINFOA& startup,
+                         std::vector<HANDLE> inherited);
 
     HANDLE Process() const { return m_hProcess.Get(); }
     HANDLE Thread() const { return m_hThread.Get(); }

@@ -14,7 +14,11 @@ int CWnd::MessageBox(const char* text, UINT type) {
 }
 
 int AfxMessageBox(const char* text, UINT type) {
-    return ::MessageBoxA(::GetActiveWindow(), text, AfxGetAppName(), type);
+    // Owned by the main window also while it is hidden or inactive, so that it is disabled
+    // while the box waits: the active window is none then.
+    const CWnd* main = AfxGetApp() ? AfxGetApp()->m_pMainWnd : nullptr;
+    HWND owner = main && ::IsWindow(main->m_hWnd) ? main->m_hWnd : ::GetActiveWindow();
+    return ::MessageBoxA(owner, text, AfxGetAppName(), type);
 }
 
 void CComboBox::GetLBText(int index, CString& text) const {

@@ -30,6 +30,6 @@ class CWnd {
     HWND m_hWnd = nullptr;
 };
 
-// The standard message box of the application: captioned with its name, owned by the active
-// window of the program.
+// The standard message box of the application: captioned with its name, owned by the main
+// window (before there is one, by the active window).
 int AfxMessageBox(const char* text, UINT type = MB_OK);
