@@ -7,8 +7,11 @@ rem 路径只在引号里或转义后使用：文件夹名里的 & ( ) ^ ! 都�
 set "FOLDER=%~dp0"
 set "WORKDIR=%FOLDER:~0,-1%"
 if "%WORKDIR:~-1%"==":" set "WORKDIR=%FOLDER%"
-rem 任务名由文件夹路径得出：每个安装文件夹有自己的任务，互不覆盖。
+rem 任务名由文件夹路径得出：每个安装文件夹有自己的任务，互不覆盖。\ 写成 _，路径里本来的
+rem _ 写成 #u、# 写成 #h，所以 C:\a_b 和 C:\a\b 是两个任务。
 set "TASK=%WORKDIR::=%"
+set "TASK=%TASK:#=#h%"
+set "TASK=%TASK:_=#u%"
 set "TASK=Sonafeed_%TASK:\=_%"
 if /i "%~1"=="/remove" goto remove
 

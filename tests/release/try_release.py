@@ -12,6 +12,7 @@ Wine, its x86_64 build of the same sources stands in for the 32-bit exe. Exits 1
 fails.
 """
 import hashlib
+import shutil
 import struct
 import subprocess
 import sys
@@ -108,6 +109,20 @@ def check_autostart(build, folder):
     check("取消开机自启.cmd removes the task and its definition",
           code == 0 and not (added & set(tasks.glob("Sonafeed_*"))) and not definition.exists(),
           out)
+
+    # Two installations whose paths differ only in "_" against "\\" get a task each.
+    pair = [folder.parent / "pair" / "a_b", folder.parent / "pair" / "a" / "b"]
+    for other in pair:
+        other.mkdir(parents=True)
+        for script in ("设置开机自启.cmd", "取消开机自启.cmd", "Sonafeed.exe"):
+            shutil.copy(folder / script, other / script)
+    before = set(tasks.glob("Sonafeed_*"))
+    results = [run_script(run, other, "设置开机自启.cmd") for other in pair]
+    check("folders a_b and a\\b get a task each",
+          all(code == 0 for code, _ in results) and len(set(tasks.glob("Sonafeed_*")) - before) == 2,
+          " / ".join(out for _, out in results))
+    for other in pair:
+        run_script(run, other, "取消开机自启.cmd")
 
 
 def main():

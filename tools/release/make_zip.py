@@ -63,8 +63,11 @@ def main():
     parser.add_argument("--out", required=True, type=Path)
     args = parser.parse_args()
 
-    # A tree with uncommitted changes is not the commit: its name says so.
-    commit = git("describe", "--always", "--abbrev=7", "--dirty")
+    # The commit's hash, never a tag's name; a tree with uncommitted changes is not the commit,
+    # and its name says so.
+    commit = git("rev-parse", "--short=7", "HEAD")
+    if git("status", "--porcelain", "--untracked-files=no"):
+        commit += "-dirty"
     epoch = int(os.environ.get("SOURCE_DATE_EPOCH") or git("log", "-1", "--format=%ct"))
     date_time = time.gmtime(max(epoch, 315532800))[:6]  # zip times start in 1980
     top = f"Sonafeed-{args.version}-{commit}-win32"
