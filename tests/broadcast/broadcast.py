@@ -314,7 +314,8 @@ class Sonafeed:
         self.marker = marker
         shutil.copy(args.bridge, work / "ffmpeg.exe")
         (work / "bridge.txt").write_bytes(windows_path(args.real_ffmpeg).encode() + b"\r\n" +
-                                          (b"hide_banner\r\n" if args.hide_banner else b""))
+                                          (b"hide_banner\r\n" if args.hide_banner else b"") +
+                                          (b"debug_ts\r\n" if args.status_soak else b""))
         # Eight lines; CR LF reads as well as the CR CR LF the program writes.
         (work / "config.db").write_bytes("".join(f"{line}\r\n" for line in config_lines)
                                          .encode("gbk"))
@@ -392,6 +393,10 @@ def parse_args():
     parser.add_argument("--outages", action="store_true",
                         help="also cut the way to the RTMP server, one after the other: " +
                              ", ".join(f"{kind} {seconds} s" for kind, seconds in OUTAGES))
+    parser.add_argument("--status-soak", type=float, metavar="SECONDS",
+                        help="instead of the kill and the relay: the encoder, made to print a "
+                             "line for every packet, publishes this long while the status "
+                             "file's size is sampled every 10 s")
     parser.add_argument("--deadline", type=float,
                         help="seconds after which the script gives up and cleans up (default: "
                              "150, 480 with --outages)")
@@ -401,7 +406,7 @@ def parse_args():
     if (args.sonafeed is None) == (args.install is None):
         parser.error("give either --sonafeed or --install")
     if args.deadline is None:
-        args.deadline = 480 if args.outages else 150
+        args.deadline = (args.status_soak or 0) + (480 if args.outages else 150)
     if args.real_ffmpeg is None:
         arch = wine_env(args.wine_run)["WINEARCH"]
         args.real_ffmpeg = FFMPEG_CACHE / FFMPEG_PACKAGE[arch] / "ffmpeg.exe"
@@ -500,6 +505,9 @@ class Broadcast:
         self.sonafeed.start(self.standin.address, self.out / "wine.log")
         self.start_up()
         self.broadcast()
+        if self.args.status_soak:
+            self.status_soak(self.args.status_soak)
+            return
         self.kill_encoder()
         if self.args.outages:
             self.outages()
@@ -581,6 +589,27 @@ class Broadcast:
         self.fact("tone received", f"{tone:.0f} Hz" if tone else "none")
         self.check("the chosen device's tone arrives",
                    tone and abs(tone - self.device_hz) <= self.device_hz * TONE_TOLERANCE)
+
+    def status_soak(self, seconds):
+        """The status file of an encoder that writes about 1.5 MB a minute stays flat: the first
+        lines and the last part only, while the same encoder publishes on."""
+        path = self.args.wine_run.parent / "wineprefix/drive_c/NetStatus.txt"
+        sizes = []
+        start = time.monotonic()
+
+        def sample():
+            sizes.append(path.stat().st_size)
+            return time.monotonic() - start >= seconds
+        self.deadline.wait_until(sample, seconds + 60, "the status soak", interval=10)
+        later = sizes[len(sizes) // 2:]
+        self.fact(f"status file over {seconds / 60:.0f} min, sampled every 10 s",
+                  f"{min(sizes)} to {max(sizes)} bytes; second half {min(later)} to "
+                  f"{max(later)}; last {sizes[-1]}")
+        self.check("the status file stays within 1.4 MiB", max(sizes) <= 1.4 * 2 ** 20)
+        self.check("the first encoder publishes all along", LOG_RESTART not in self.sonafeed.log())
+        recorded = self.nginx.recorded_ms(self.recording) / 1000
+        self.fact("recorded at the server", f"{recorded:.0f} s")
+        self.check("the stream went on", recorded >= seconds)
 
     def kill_encoder(self):
         before = self.nginx.recordings()

@@ -87,7 +87,10 @@ Config ParseConfig(const std::wstring& text) {
     std::vector<std::wstring> lines = Lines(text);
     if (!lines.empty()) config.encoder = lines[0];
     for (size_t i = 1; i < lines.size(); ++i)
-        if (lines[i] == L"hide_banner") config.hide_banner = true;
+        if (lines[i] == L"hide_banner")
+            config.hide_banner = true;
+        else if (lines[i] == L"debug_ts")
+            config.debug_ts = true;
     return config;
 }
 

@@ -30,10 +30,13 @@ std::wstring Banner(const std::wstring& output);
 
 // bridge.txt beside the bridge: the real encoder's path on the first line; a later line
 // "hide_banner" leaves the banner out of the listing, as the encoder's -hide_banner does, so
-// that Sonafeed learns nothing about the encoder before it first starts it.
+// that Sonafeed learns nothing about the encoder before it first starts it; a line "debug_ts"
+// makes the real encoder print a line for every packet (its -debug_ts), for a fast-growing
+// status file.
 struct Config {
     std::wstring encoder; // empty when there is none
     bool hide_banner = false;
+    bool debug_ts = false;
 };
 
 Config ParseConfig(const std::wstring& text);
