@@ -45,6 +45,7 @@ add_executable(Sonafeed WIN32
     live/Encoder.cpp
     live/LiveControl.cpp
     live/RtmpProbe.cpp
+    live/StatusFile.cpp
     relay/OpenApiClient.cpp
     relay/RelayControl.cpp
     res/Sonafeed.rc)

@@ -10,9 +10,11 @@
 namespace {
 // How often a later start looks again while the running instance is starting, busy or ending.
 constexpr DWORD kPollMs = 50;
-// The running instance is busy for at most one open API request (30 s, a close's relay stop
-// among them) before it takes a command or ends; beyond that and a margin it is hung.
-constexpr DWORD kAnswerMs = 40000;
+// The running instance takes a command at the latest once its start-up is done (a device
+// listing of up to 30 s and the start-up request of up to 30 s) or once the open API request it
+// is busy with has ended (30 s, a close's relay stop among them); beyond that and a margin it
+// is hung.
+constexpr DWORD kAnswerMs = 75000;
 
 // The installation folder's volume serial number and file index: the same whatever the
 // spelling of the folder. Empty when the folder cannot be opened or asked.
@@ -56,13 +58,15 @@ const std::string& InstanceName() {
     return name;
 }
 
-// The event by which the running instance tells the later start `sender` that it has taken
-// its command.
-std::string TakenEventName(DWORD sender) {
+// The objects of one later start `sender`'s command: the offer, a semaphore of one that the
+// instance takes or the later start withdraws, and the event by which the instance says it took it.
+std::string CommandObjectName(const char* kind, DWORD sender) {
     char id[16];
     wsprintfA(id, "-%lu", static_cast<unsigned long>(sender));
-    return "Local\\" + InstanceName() + id;
+    return "Local\\" + InstanceName() + kind + id;
 }
+constexpr char kOffer[] = "-offer";
+constexpr char kTaken[] = "-taken";
 
 bool IsSignalled(const CHandle& event) {
     return event.IsValid() && ::WaitForSingleObject(event.Get(), 0) == WAIT_OBJECT_0;
@@ -104,24 +108,32 @@ CSingleInstance::CSingleInstance()
 
 InstanceClaim CSingleInstance::Claim(AppCommand command) {
     if (!m_mutex.IsValid()) return InstanceClaim::kFirst; // no way to tell: run as usual
+    const DWORD self = ::GetCurrentProcessId();
+    const CHandle offer(::CreateSemaphoreA(nullptr, 1, 1, CommandObjectName(kOffer, self).c_str()));
     const CHandle taken(
-        ::CreateEventA(nullptr, TRUE, FALSE, TakenEventName(::GetCurrentProcessId()).c_str()));
+        ::CreateEventA(nullptr, TRUE, FALSE, CommandObjectName(kTaken, self).c_str()));
+    // The offer back: false when the instance has taken the command in the meantime.
+    auto withdrawn = [&] {
+        return !offer.IsValid() || ::WaitForSingleObject(offer.Get(), 0) == WAIT_OBJECT_0;
+    };
     const DWORD start = ::GetTickCount();
     bool handedOver = false;
     for (;;) {
         // Held until the instance's process ends; abandoned when it has ended.
         const DWORD owned = ::WaitForSingleObject(m_mutex.Get(), kPollMs);
-        // Also when the instance took the command just before it ended: it must not run twice.
         if (IsSignalled(taken)) return InstanceClaim::kHandedOver;
-        if (owned == WAIT_OBJECT_0 || owned == WAIT_ABANDONED) return InstanceClaim::kFirst;
-        // Once only: an instance that is closing refuses it and this start waits for its end.
+        // Also when the instance took the command just before it ended: it must not run twice.
+        if (owned == WAIT_OBJECT_0 || owned == WAIT_ABANDONED)
+            return withdrawn() ? InstanceClaim::kFirst : InstanceClaim::kHandedOver;
+        // Once only: an instance that is closing ignores it and this start waits for its end.
         if (!handedOver) {
             if (HWND window = FindInstanceWindow()) {
                 HandOver(window, command);
                 handedOver = true;
             }
         }
-        if (TicksSince(start, ::GetTickCount()) >= kAnswerMs) return InstanceClaim::kNoAnswer;
+        if (TicksSince(start, ::GetTickCount()) >= kAnswerMs)
+            return withdrawn() ? InstanceClaim::kNoAnswer : InstanceClaim::kHandedOver;
     }
 }
 
@@ -133,9 +145,14 @@ void UnmarkInstanceWindow(HWND window) {
     ::RemovePropA(window, InstanceName().c_str());
 }
 
-void ConfirmCommandTaken(LPARAM sender) {
-    if (!sender) return;
-    const CHandle taken(::OpenEventA(EVENT_MODIFY_STATE, FALSE,
-                                     TakenEventName(static_cast<DWORD>(sender)).c_str()));
+bool TakeCommand(LPARAM sender) {
+    if (!sender) return true;
+    const DWORD start = static_cast<DWORD>(sender);
+    const CHandle offer(
+        ::OpenSemaphoreA(SYNCHRONIZE, FALSE, CommandObjectName(kOffer, start).c_str()));
+    if (!offer.IsValid() || ::WaitForSingleObject(offer.Get(), 0) != WAIT_OBJECT_0) return false;
+    const CHandle taken(
+        ::OpenEventA(EVENT_MODIFY_STATE, FALSE, CommandObjectName(kTaken, start).c_str()));
     if (taken.IsValid()) ::SetEvent(taken.Get());
+    return true;
 }

@@ -10,7 +10,10 @@
 #include <windows.h>
 
 // Carries a handed-over command, an AppCommand in WPARAM, to the running instance's window; the
-// later start's process id in LPARAM, 0 for the instance's own queued commands.
+// later start's process id in LPARAM, 0 for the instance's own queued commands. The instance
+// takes the command (TakeCommand) only when it carries it out, and the later start withdraws it
+// when it gives up waiting: whichever comes first wins, so that a command is either carried out
+// once or reported as not carried out, never both.
 constexpr UINT WM_INSTANCE_COMMAND = WM_APP + 1;
 
 enum class InstanceClaim {
@@ -38,6 +41,8 @@ class CSingleInstance {
 // when it is closing: a start from then on waits and becomes the next instance.
 void MarkInstanceWindow(HWND window);
 void UnmarkInstanceWindow(HWND window);
-// Tells the later start `sender` (WM_INSTANCE_COMMAND's LPARAM) that its command is taken, so
-// that it ends. A command left untaken is carried out by that start itself once this ends.
-void ConfirmCommandTaken(LPARAM sender);
+// Takes the command of the later start `sender` (WM_INSTANCE_COMMAND's LPARAM), which then ends;
+// false when that start has withdrawn it (it gave up waiting) or is gone. A command left untaken
+// is carried out by that start itself once this instance has ended. True for the instance's own
+// commands (sender 0).
+bool TakeCommand(LPARAM sender);

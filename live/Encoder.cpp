@@ -2,6 +2,7 @@
 // watchdog reads back for the encoder's last words and to see that it still makes progress.
 #include "framework/CodePage.h"
 #include "framework/Handle.h"
+#include "framework/SystemFunction.h"
 #include "framework/core/Utf8.h"
 #include "live/core/EncoderCommand.h"
 #include "live/core/EncoderStatus.h"
@@ -14,90 +15,25 @@
 
 namespace {
 
-// Below this much free space the status file's drive cannot take the encoder's next lines.
-constexpr ULONGLONG kRoomToGrowBytes = 4096;
-
-// Shared in every way, so that the encoder's own handle never keeps it from opening. Only used
-// on the NT family, where an encoder writes into the file.
-HANDLE OpenStatusForReading(const CString& path) {
-    return ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-// At most the last kStatusTailBytes of the status file; false when it cannot be read. `cut`
-// tells whether it starts inside the file.
-bool ReadStatusTail(const CString& path, std::string& tail, bool& cut) {
-    CHandle file(OpenStatusForReading(path));
-    LARGE_INTEGER size{};
-    if (!file.IsValid() || !::GetFileSizeEx(file.Get(), &size)) return false;
-    LARGE_INTEGER start{};
-    start.QuadPart =
-        size.QuadPart > LONGLONG{kStatusTailBytes} ? size.QuadPart - kStatusTailBytes : 0;
-    if (!::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN)) return false;
-    cut = start.QuadPart > 0;
-    char buffer[kStatusTailBytes];
-    DWORD read = 0;
-    if (!::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
-    tail.assign(buffer, read);
-    return true;
-}
-
-bool ReadStatusSize(const CString& path, unsigned long long& size) {
-    CHandle file(OpenStatusForReading(path));
-    LARGE_INTEGER value{};
-    if (!file.IsValid() || !::GetFileSizeEx(file.Get(), &value)) return false;
-    size = static_cast<unsigned long long>(value.QuadPart);
-    return true;
-}
-
-// True when the drive that holds `path` has no room left for the encoder's next lines.
-bool DriveFullFor(const CString& path) {
-    const std::string& text = path.Text();
-    const std::string folder = text.substr(0, text.find_last_of("\\/") + 1);
-    ULARGE_INTEGER available{};
-    return ::GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr) &&
-           available.QuadPart < kRoomToGrowBytes;
-}
+// Reading a 64-bit process's image path from a 32-bit one takes QueryFullProcessImageNameA
+// (Vista on) and this right; Windows XP has neither, nor 64-bit encoders to find.
+constexpr DWORD kQueryLimitedInformation = 0x1000;
+using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
 
 // The image path of a running process, empty when it cannot be read.
-std::string ImagePath(HANDLE process) {
+std::string ImagePath(HANDLE process, QueryImageName query) {
     char path[MAX_PATH * 2] = {};
+    DWORD size = sizeof path;
+    if (query) return query(process, 0, path, &size) ? std::string(path, size) : std::string();
     return ::GetModuleFileNameExA(process, nullptr, path, sizeof path) ? path : "";
 }
 
+DWORD SessionOf(DWORD processId) {
+    DWORD session = 0;
+    return ::ProcessIdToSessionId(processId, &session) ? session : ~DWORD{0};
+}
+
 } // namespace
-
-void CSonafeedDlg::OpenStatusFile(bool nt, CHandle& status) {
-    SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
-    const DWORD share = nt ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
-                           : FILE_SHARE_READ | FILE_SHARE_WRITE;
-    auto open = [&](const CString& path) {
-        status.Attach(::CreateFileA(path, GENERIC_WRITE, share, nt ? &security : nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        return status.IsValid();
-    };
-    m_strStatusFile = kStatusFile;
-    if (ClaimSharedStatusFile() && open(m_strStatusFile)) return;
-    // Not ours, not creatable, or held without sharing: the installation's own file.
-    const CString folder = m_strAppDir + "\\" + kLogFolder;
-    m_strStatusFile = folder + "\\" + kOwnStatusFileName;
-    ::CreateDirectoryA(folder, nullptr);
-    if (open(m_strStatusFile) && !m_bOwnStatusFileLogged) {
-        m_bOwnStatusFileLogged = true;
-        AddLog(CString(texts::kOwnStatusFile) + m_strStatusFile);
-    }
-}
-
-// The machine has one shared status file: the first installation to start an encoder while no
-// other holds it keeps it until it ends, so that no two encoders write or judge the same file.
-bool CSonafeedDlg::ClaimSharedStatusFile() {
-    // Without the claim there is no telling: the shared file, as ever.
-    if (m_bStatusFileClaimed || !m_statusFileClaim.IsValid()) return true;
-    // Abandoned: an installation that held it has ended.
-    const DWORD claim = ::WaitForSingleObject(m_statusFileClaim.Get(), 0);
-    m_bStatusFileClaimed = claim == WAIT_OBJECT_0 || claim == WAIT_ABANDONED;
-    return m_bStatusFileClaimed;
-}
 
 void CSonafeedDlg::StartEncoder() {
     CString bitrate;
@@ -111,22 +47,21 @@ void CSonafeedDlg::StartEncoder() {
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     const bool nt = ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-    CHandle status;
-    OpenStatusFile(nt, status);
-    // Emptied, so that the file holds this encoder's output only.
-    if (status.IsValid()) ::SetEndOfFile(status.Get());
+    bool ownFirstUsed = false;
+    const HANDLE status =
+        m_statusFile.OpenForEncoder(m_strAppDir + "\\" + kLogFolder, nt, ownFirstUsed);
+    if (ownFirstUsed) AddLog(CString(texts::kOwnStatusFile) + m_statusFile.Path());
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_HIDE;
-    startup.hStdOutput = status.Get();
-    startup.hStdError = status.Get();
+    startup.hStdOutput = status;
+    startup.hStdError = status;
     // A failed start leaves no child; the watchdog reports it at its next tick.
-    if (m_pi.CreateSuspended(m_strFfmpegPath, arguments, startup)) m_job.Adopt(m_pi);
-    // Outside the NT family the handle cannot be inherited: the child writes nowhere.
-    m_bStatusWatched = m_pi.IsValid() && status.IsValid() && nt;
-    m_stallWatch.Reset();
+    if (m_pi.CreateSuspended(m_strFfmpegPath, arguments, startup, {status})) m_job.Adopt(m_pi);
+    m_statusFile.Watch(m_pi.IsValid());
+    m_restartSchedule.EncoderStarted();
     ++m_nEncoderRun;
     m_serverWatch.Reset();
 }
@@ -135,22 +70,27 @@ void CSonafeedDlg::StopEncoder() {
     // Does not wait for the child to end; safe without a child.
     if (m_pi.IsValid()) ::TerminateProcess(m_pi.Process(), 0);
     m_pi.Close();
+    m_statusFile.Close();
 }
 
-// An encoder of this installation that runs before this program has started one was left by an
-// earlier run that ended without ending it: it would publish beside ours.
+// An encoder of this installation that runs in this Windows session before this program has
+// started one was left by an earlier run that ended without ending it: it would publish beside
+// ours. Another user's, in another session, is that user's business.
 void CSonafeedDlg::EndLeftoverEncoders() {
+    static const auto query = Kernel32Function<QueryImageName>("QueryFullProcessImageNameA");
+    const DWORD access = PROCESS_TERMINATE | (query ? kQueryLimitedInformation
+                                                    : PROCESS_QUERY_INFORMATION | PROCESS_VM_READ);
+    const DWORD session = SessionOf(::GetCurrentProcessId());
     CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     bool ended = false;
     for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
          more = ::Process32Next(snapshot.Get(), &entry)) {
-        CHandle process(
-            ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE,
-                          entry.th32ProcessID));
+        if (SessionOf(entry.th32ProcessID) != session) continue;
+        CHandle process(::OpenProcess(access, FALSE, entry.th32ProcessID));
         if (process.IsValid() &&
-            ::lstrcmpiA(ImagePath(process.Get()).c_str(), m_strFfmpegPath) == 0)
+            IsEncoderImage(ImagePath(process.Get(), query), m_strFfmpegPath.Text()))
             ended |= ::TerminateProcess(process.Get(), 1) != FALSE;
     }
     if (ended) AddLog(texts::kLeftoverEncoderEnded);
@@ -159,11 +99,9 @@ void CSonafeedDlg::EndLeftoverEncoders() {
 // Logs an exited encoder's last line, once. True when that encoder refused libfdk_aac, so that
 // the next start, with the built-in aac, can follow at once.
 bool CSonafeedDlg::ReportEncoderExit() {
-    if (!m_bStatusWatched) return false;
-    m_bStatusWatched = false;
     std::string tail;
     bool cut = false;
-    if (!ReadStatusTail(m_strStatusFile, tail, cut)) return false;
+    if (!m_statusFile.TakeLastWords(tail, cut)) return false;
     CString line(LastStatusLine(tail, cut));
     if (line.IsEmpty()) return false;
     // An encoder build that prints in the ANSI code page already gives text that is not UTF-8.
@@ -186,24 +124,20 @@ void CSonafeedDlg::UseBuiltInAac() {
     AddLog(texts::kBuiltInAacFallback);
 }
 
-// False while the encoder has written no progress line: it has not yet got through to its server.
-bool CSonafeedDlg::EncoderMadeProgress() {
-    std::string tail;
-    bool cut = false;
-    return !ReadStatusTail(m_strStatusFile, tail, cut) || cut || HasProgressLine(tail);
-}
-
-// A file that stopped growing because its drive is full says nothing of the encoder: the watch
-// pauses (said once) until the file grows again.
-bool CSonafeedDlg::EncoderStalled() {
-    if (!m_bStatusWatched) return false;
-    unsigned long long size = 0;
-    if (!ReadStatusSize(m_strStatusFile, size)) {
-        m_stallWatch.Reset();
-        return false;
+// At each watchdog tick while the encoder runs. A file that stopped growing because its drive
+// is full says nothing of the encoder: the watch pauses (said once) until the file grows again.
+void CSonafeedDlg::WatchRunningEncoder() {
+    switch (m_statusFile.Check()) {
+    case CStatusFile::Health::kWorking:
+        break;
+    case CStatusFile::Health::kStalled:
+        OnEncoderStalled();
+        break;
+    case CStatusFile::Health::kStallWatchPaused:
+        AddLog(texts::kStallWatchPaused);
+        break;
+    case CStatusFile::Health::kNeverPublished:
+        EndStalledEncoder();
+        break;
     }
-    if (!m_stallWatch.Stalled(size)) return false;
-    if (!DriveFullFor(m_strStatusFile)) return true;
-    AddLog(texts::kStallWatchPaused);
-    return false;
 }

@@ -60,9 +60,8 @@ void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent == IDT_WATCHDOG && m_bLive) {
         const DWORD result = ::WaitForSingleObject(m_pi.Process(), kWatchdogWaitMs);
         if (result == WAIT_TIMEOUT) {
-            if (m_nRestartCount != 0) AddLog(texts::kLive);
-            m_nRestartCount = 0;
-            if (EncoderStalled()) OnEncoderStalled();
+            if (m_restartSchedule.RunningTick(true)) AddLog(texts::kLive);
+            WatchRunningEncoder();
         } else if (result == WAIT_OBJECT_0) {
             // A refusal of libfdk_aac is no dead tick: the start with aac follows at once.
             if (ReportEncoderExit())
@@ -80,29 +79,28 @@ void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
             AddLog(text);
         }
     } else if (nIDEvent == IDT_ENCODER_WATCH && m_bLive) {
-        WatchDownEncoder();
+        WatchEncoderBetweenTicks();
     }
     Default();
 }
 
 void CSonafeedDlg::RestartEncoderOnSchedule() {
-    ++m_nRestartCount;
-    if (!IsRestartTick(m_nRestartCount)) return;
+    if (!m_restartSchedule.DeadTick()) return;
     AddLog(texts::kEncoderRestart);
     RestartEncoder();
 }
 
 // An encoder that made progress and then stopped writing is stuck, for instance in a write to a
 // dead connection. One that has made none yet may be waiting for a slow server: its server
-// decides, where it can be checked.
+// decides, where it can be checked, until the status file's limit for a first progress line.
 void CSonafeedDlg::OnEncoderStalled() {
-    if (m_bServerKnown && !EncoderMadeProgress() && CheckServer()) return;
+    if (m_bServerKnown && !m_statusFile.Published() && CheckServer()) return;
     EndStalledEncoder();
 }
 
 void CSonafeedDlg::EndStalledEncoder() {
     AddLog(texts::kEncoderStalled);
-    // The next tick finds it exited and restarts it on the usual schedule.
+    // Seen exited at once, and restarted on the usual schedule.
     ::TerminateProcess(m_pi.Process(), 0);
 }
 
@@ -111,12 +109,22 @@ void CSonafeedDlg::RestartEncoder() {
     StartEncoder();
 }
 
-// Between the watchdog's ticks: an encoder that refused libfdk_aac is followed by one with aac at
-// once, and while the encoder is down its server is checked. The watchdog's schedule and its
-// log lines stay with the ticks.
-void CSonafeedDlg::WatchDownEncoder() {
-    if (m_pi.IsValid() && ::WaitForSingleObject(m_pi.Process(), 0) == WAIT_TIMEOUT) return;
+// Between the watchdog's ticks: the running encoder's output is read, an encoder that refused
+// libfdk_aac is followed by one with aac at once, one that ends after it went well gets the
+// schedule's first attempt at once, and while the encoder is down its server is checked. The
+// schedule's later attempts stay with the ticks.
+void CSonafeedDlg::WatchEncoderBetweenTicks() {
+    const DWORD state = m_pi.IsValid() ? ::WaitForSingleObject(m_pi.Process(), 0) : WAIT_FAILED;
+    if (state == WAIT_TIMEOUT) {
+        m_statusFile.Poll();
+        return;
+    }
     if (ReportEncoderExit()) {
+        RestartEncoder();
+        return;
+    }
+    if (state == WAIT_OBJECT_0 && m_restartSchedule.TakeFirstAttemptNow()) {
+        AddLog(texts::kEncoderRestart);
         RestartEncoder();
         return;
     }
@@ -140,10 +148,10 @@ LRESULT CSonafeedDlg::OnServerChecked(WPARAM encoderRun, LPARAM answers) {
     // Made for an encoder that has been replaced (or a broadcast that ended): no longer news.
     if (!m_bLive || encoderRun != m_nEncoderRun) return 0;
     // The encoder runs: it was checked for a stall before its first progress. A server that
-    // answers gives it another while.
+    // answers gives it another while, up to the limit for a first progress line.
     if (::WaitForSingleObject(m_pi.Process(), 0) == WAIT_TIMEOUT) {
-        if (answers || EncoderMadeProgress())
-            m_stallWatch.Reset();
+        if (answers || m_statusFile.Published())
+            m_statusFile.RestartStallWatch();
         else
             EndStalledEncoder();
         return 0;

@@ -38,9 +38,10 @@ std::string ReadAnswer(CHttpFile& request) {
 }
 
 enum Stage { kRunning, kAbandoned, kEnded };
+} // namespace
 
 // One POST to the service and what came back.
-struct Exchange {
+struct COpenApiClient::Exchange {
     OpenApiEndpoint endpoint;
     std::string body;
     CString type;
@@ -52,13 +53,8 @@ struct Exchange {
     std::atomic<int> stage{kRunning};
 };
 
-// The exchange given up on whose outcome has not been taken yet, and its helper. Only the
-// dialog's thread touches it.
-struct Abandoned {
-    std::shared_ptr<Exchange> exchange;
-    std::unique_ptr<CHandle> thread;
-};
-Abandoned g_abandoned;
+namespace {
+using Exchange = COpenApiClient::Exchange;
 
 void Post(Exchange& exchange) {
     CInternetSession session;
@@ -99,31 +95,6 @@ DWORD WINAPI RunExchange(void* parameter) {
     return 0;
 }
 
-// Runs the exchange on a helper thread and waits for it up to the deadline, then gives up with
-// a time-out. The helper is needed because nothing ends a blocked receive under Wine (closing
-// the handle, cancelling the thread's I/O and lowering the time-outs were tried): a server that
-// trickles its answer would hold whichever thread waits for it. A helper left behind ends when
-// a receive times out or the server lets go, or with the program; then it reports to the
-// exchange's late target.
-void PostWithDeadline(const std::shared_ptr<Exchange>& exchange) {
-    const ULONGLONG deadline = ::GetTickCount64() + kRequestDeadlineMs;
-    auto share = std::make_unique<std::shared_ptr<Exchange>>(exchange);
-    auto thread =
-        std::make_unique<CHandle>(::CreateThread(nullptr, 0, RunExchange, share.get(), 0, nullptr));
-    if (!thread->IsValid()) throw CInternetException(::GetLastError());
-    share.release();
-    int running = kRunning;
-    if (::WaitForSingleObject(thread->Get(), kRequestDeadlineMs) != WAIT_OBJECT_0 &&
-        exchange->stage.compare_exchange_strong(running, kAbandoned)) {
-        g_abandoned = {exchange, std::move(thread)};
-        throw CInternetException(ERROR_INTERNET_TIMEOUT);
-    }
-    // A receive that ends with its own time-out finishes just after the deadline.
-    if (exchange->error && ::GetTickCount64() >= deadline)
-        throw CInternetException(ERROR_INTERNET_TIMEOUT);
-    if (exchange->error) throw CInternetException(exchange->error);
-}
-
 // The service's verdict on a completed exchange; error as CallPullStreamOp's.
 bool Judge(const Exchange& exchange, CString& error) {
     if (exchange.status != kHttpOk) {
@@ -138,10 +109,40 @@ bool Judge(const Exchange& exchange, CString& error) {
 }
 } // namespace
 
-bool CallPullStreamOp(CString accessId, CString accessKey, CString appId, CString stream,
-                      CString type, CString from, CString& error, LateAnswerTarget late) {
+// Runs the exchange on a helper thread and waits for it up to the deadline, then gives up with
+// a time-out, keeping the exchange and its helper. The helper is needed because nothing ends a
+// blocked receive under Wine (closing the handle, cancelling the thread's I/O and lowering the
+// time-outs were tried): a server that trickles its answer would hold whichever thread waits
+// for it. A helper left behind ends when a receive times out or the server lets go, or with the
+// program; then it reports to the exchange's late target.
+void COpenApiClient::PostWithDeadline(const std::shared_ptr<Exchange>& exchange) {
+    const ULONGLONG deadline = ::GetTickCount64() + kRequestDeadlineMs;
+    auto share = std::make_unique<std::shared_ptr<Exchange>>(exchange);
+    CHandle thread(::CreateThread(nullptr, 0, RunExchange, share.get(), 0, nullptr));
+    if (!thread.IsValid()) throw CInternetException(::GetLastError());
+    share.release();
+    int running = kRunning;
+    if (::WaitForSingleObject(thread.Get(), kRequestDeadlineMs) != WAIT_OBJECT_0 &&
+        exchange->stage.compare_exchange_strong(running, kAbandoned)) {
+        m_abandoned = exchange;
+        m_abandonedHelper.Attach(thread.Detach());
+        throw CInternetException(ERROR_INTERNET_TIMEOUT);
+    }
+    // A receive that ends with its own time-out finishes just after the deadline.
+    if (exchange->error && ::GetTickCount64() >= deadline)
+        throw CInternetException(ERROR_INTERNET_TIMEOUT);
+    if (exchange->error) throw CInternetException(exchange->error);
+}
+
+COpenApiClient::COpenApiClient() = default;
+// A helper still running keeps its own share of its exchange and ends with the program.
+COpenApiClient::~COpenApiClient() = default;
+
+bool COpenApiClient::CallPullStreamOp(CString accessId, CString accessKey, CString appId,
+                                      CString stream, CString type, CString from, CString& error,
+                                      LateAnswerTarget late) {
     // One connection at a time: a service that holds one would hold the next as well.
-    if (g_abandoned.exchange) throw CInternetException(ERROR_INTERNET_TIMEOUT);
+    if (m_abandoned) throw CInternetException(ERROR_INTERNET_TIMEOUT);
     const auto exchange = std::make_shared<Exchange>();
     exchange->endpoint = CurrentEndpoint();
     exchange->body = BuildPullRequestBody(accessId.Text(), accessKey.Text(), appId.Text(),
@@ -152,14 +153,14 @@ bool CallPullStreamOp(CString accessId, CString accessKey, CString appId, CStrin
     return Judge(*exchange, error);
 }
 
-bool TakeLatePullAnswer(LatePullAnswer& answer) {
-    if (!g_abandoned.exchange || g_abandoned.exchange->stage != kEnded) return false;
+bool COpenApiClient::TakeLateAnswer(LatePullAnswer& answer) {
+    if (!m_abandoned || m_abandoned->stage != kEnded) return false;
     // The helper only returns after its message: no next request runs beside it.
-    ::WaitForSingleObject(g_abandoned.thread->Get(), INFINITE);
-    const Exchange& exchange = *g_abandoned.exchange;
-    answer.type = exchange.type;
-    answer.answered = exchange.error == 0;
-    if (answer.answered) answer.accepted = Judge(exchange, answer.error);
-    g_abandoned = {};
+    ::WaitForSingleObject(m_abandonedHelper.Get(), INFINITE);
+    answer.type = m_abandoned->type;
+    answer.answered = m_abandoned->error == 0;
+    if (answer.answered) answer.accepted = Judge(*m_abandoned, answer.error);
+    m_abandoned.reset();
+    m_abandonedHelper.Close();
     return true;
 }

@@ -50,8 +50,8 @@ void CSonafeedDlg::RequestPullStateAtStartup() {
 
 bool CSonafeedDlg::SendPullRequest(const CString& appId, const CString& stream, const char* type,
                                    CString& error) {
-    return CallPullStreamOp(m_strAccessId, m_strAccessKey, appId, stream, type, m_strPullUrl, error,
-                            {m_hWnd, WM_PULL_ANSWERED_LATE});
+    return m_openApi.CallPullStreamOp(m_strAccessId, m_strAccessKey, appId, stream, type,
+                                      m_strPullUrl, error, {m_hWnd, WM_PULL_ANSWERED_LATE});
 }
 
 bool CSonafeedDlg::AdoptPullAnswer(const CString& type, bool accepted, const CString& error) {
@@ -80,7 +80,7 @@ void CSonafeedDlg::ShowPulling(bool pulling) {
 LRESULT CSonafeedDlg::OnPullAnsweredLate(WPARAM, LPARAM) {
     LatePullAnswer late;
     // A late transport failure tells nothing about the service that the time-out box did not.
-    if (!TakeLatePullAnswer(late) || !late.answered) return 0;
+    if (!m_openApi.TakeLateAnswer(late) || !late.answered) return 0;
     if (!AdoptPullAnswer(late.type, late.accepted, late.error)) return 0;
     AddLog(texts::kAnsweredLate);
     // The operator went live after this relay request timed out; that start would have stopped

@@ -5,7 +5,6 @@
 #include "framework/WinApp.h"
 #include "instance/SingleInstance.h"
 #include "live/core/EncoderCommand.h"
-#include "live/core/EncoderStatus.h"
 #include "ui/AboutDlg.h"
 #include "ui/Texts.h"
 
@@ -14,8 +13,7 @@
 
 CSonafeedDlg::CSonafeedDlg()
     : CDialog(IDD_SONAFEED_DIALOG),
-      m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_statusFileClaim(::CreateMutexA(nullptr, FALSE, kStatusFileClaim)) {}
+      m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
 CSonafeedDlg::~CSonafeedDlg() {
     // The only place the tray icon goes; with the zero-filled record there is none to remove.
@@ -89,7 +87,6 @@ void CSonafeedDlg::StartUp() {
     for (const char* bitrate : kBitrates)
         position = m_comboBitrate.InsertString(position + 1, bitrate);
 
-    m_nRestartCount = 0;
     m_nDeviceIndex = 0;
     m_nMinToTray = 0;
     m_nBitrateIndex = kDefaultBitrateIndex;
@@ -103,6 +100,8 @@ void CSonafeedDlg::StartUp() {
     }
     EndLeftoverEncoders();
     if (!LoadConfig()) RefreshDevices();
+    // A /quit taken while the listing's error box was open has ended the program.
+    if (m_bClosing) return;
     m_comboBitrate.SetCurSel(m_nBitrateIndex);
     CheckDlgButton(IDC_MIN_TO_TRAY, m_nMinToTray > 0 ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(IDC_AUTO_PULL, m_nAutoPull > 0 ? BST_CHECKED : BST_UNCHECKED);
@@ -151,12 +150,12 @@ void CSonafeedDlg::OnClose() {
     if (m_bClosing) return;
     BeginClose();
     if (m_bPulling && m_nAutoPull == 0) {
-        // An unreachable service must not keep the operator from ending the program: after
-        // the error box, closing goes on and the relay stays held at the service.
+        // An unreachable or silent service must not keep the program from ending, attended or
+        // not: the failure is logged instead of shown, and the relay stays held at the service.
         try {
             OnStartPull();
         } catch (const CException& error) {
-            error.ReportError();
+            AddLog(texts::kPullStopFailed + error.Description());
         }
     }
     // The settings are not saved here.

@@ -9,8 +9,10 @@
 #include "framework/StdioFile.h"
 #include "framework/StringArray.h"
 #include "instance/core/CommandLine.h"
+#include "live/StatusFile.h"
 #include "live/core/RtmpServer.h"
 #include "live/core/Watchdog.h"
+#include "relay/OpenApiClient.h"
 #include "res/resource.h"
 
 #include <shellapi.h>
@@ -116,19 +118,16 @@ class CSonafeedDlg : public CDialog {
     void AppendToLogFile(const CString& path, const CString& line);
     ConfigValues ConfigFromMembers() const;
     void ApplyConfig(const ConfigValues& values);
-    void OpenStatusFile(bool nt, CHandle& status);
-    bool ClaimSharedStatusFile();
     void EndLeftoverEncoders();
     void RestartEncoder();
     void RestartEncoderOnSchedule();
     bool ReportEncoderExit();
     void ReadEncoderBanner(const std::string& output);
     void UseBuiltInAac();
-    bool EncoderStalled();
-    bool EncoderMadeProgress();
+    void WatchRunningEncoder();
     void OnEncoderStalled();
     void EndStalledEncoder();
-    void WatchDownEncoder();
+    void WatchEncoderBetweenTicks();
     bool CheckServer();
     void EndLive();
     bool SendPullRequest(const CString& appId, const CString& stream, const char* type,
@@ -149,15 +148,8 @@ class CSonafeedDlg : public CDialog {
     int m_nDeviceIndex = 0;
     bool m_bLive = false;
     CString m_strDevice;
-    int m_nRestartCount = 0;
-    // The encoder writes into the status file, and its exit has not been reported yet.
-    bool m_bStatusWatched = false;
-    // The file the current encoder writes: the machine's shared one or the installation's own.
-    CString m_strStatusFile;
-    CHandle m_statusFileClaim;
-    bool m_bStatusFileClaimed = false;
-    bool m_bOwnStatusFileLogged = false;
-    StallWatch m_stallWatch;
+    RestartSchedule m_restartSchedule;
+    CStatusFile m_statusFile;
     // The encoder said it has no libfdk_aac: every later start asks for its built-in one.
     bool m_bBuiltInAac = false;
     // Counts the encoder's starts, so that a server check knows which encoder it was made for.
@@ -179,9 +171,15 @@ class CSonafeedDlg : public CDialog {
     CString m_strAccessId;
     int m_nAutoPull = 0;
     bool m_bPulling = false;
-    // Commands wait here until start-up, the start-up relay query included, is done.
+    COpenApiClient m_openApi;
+    // Commands wait here until start-up, the start-up relay query included, is done, with the
+    // later start that handed each over (0 for the program's own).
     bool m_bStartedUp = false;
-    std::vector<AppCommand> m_arrQueuedCommands;
+    struct QueuedCommand {
+        AppCommand command;
+        LPARAM sender;
+    };
+    std::vector<QueuedCommand> m_arrQueuedCommands;
     // A close has begun: the broadcast is over for good and later starts' commands are refused.
     bool m_bClosing = false;
     // A daily log file that cannot be written is reported once per run.

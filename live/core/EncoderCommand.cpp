@@ -4,6 +4,26 @@
 
 namespace {
 
+constexpr char kLongPathPrefix[] = "\\\\?\\";
+
+std::string WithoutLongPathPrefix(const std::string& path) {
+    return path.compare(0, sizeof kLongPathPrefix - 1, kLongPathPrefix) == 0
+               ? path.substr(sizeof kLongPathPrefix - 1)
+               : path;
+}
+
+// ASCII letters in lower case; double-byte characters as they are.
+std::string FoldedPath(const std::string& path) {
+    std::string folded = WithoutLongPathPrefix(path);
+    for (size_t i = 0; i < folded.size(); ++i) {
+        if (IsCp936DoubleByte(folded, i))
+            ++i;
+        else if (folded[i] >= 'A' && folded[i] <= 'Z')
+            folded[i] = static_cast<char>(folded[i] - 'A' + 'a');
+    }
+    return folded;
+}
+
 // Escapes text that goes between double quotes: a quote becomes \" and the backslashes in
 // front of it are doubled. Backslashes at the very end are doubled too, because they precede
 // the closing quote: a name ending in a backslash would otherwise swallow that quote.
@@ -52,4 +72,8 @@ std::string BuildEncoderArgs(const std::string& device, const std::string& bitra
     }
     args += ' ';
     return args;
+}
+
+bool IsEncoderImage(const std::string& image, const std::string& encoder) {
+    return !image.empty() && FoldedPath(image) == FoldedPath(encoder);
 }

@@ -6,6 +6,11 @@
 // The encoder's file, beside the program's; appended to the program's folder.
 inline constexpr char kEncoderFileName[] = "\\ffmpeg.exe";
 
+// True when `image`, a running process's image path as Windows reports it, names the encoder
+// file `encoder`: ASCII letters compare without regard to case (never inside a double-byte
+// character), and the "\\?\" prefix of a long path is left aside.
+bool IsEncoderImage(const std::string& image, const std::string& encoder);
+
 // The bitrates in kbit/s, the bitrate box's entries in this order; a stored position means one
 // of them.
 inline constexpr const char* kBitrates[] = {"32", "48", "64", "96", "128", "192"};

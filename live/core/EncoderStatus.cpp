@@ -2,11 +2,15 @@
 
 #include "live/core/EncoderCommand.h"
 
+#include <algorithm>
+
 namespace {
 constexpr char kBlanksAndLineEnds[] = " \t\r\n";
 constexpr char kLineEnds[] = "\r\n";
 constexpr char kConfigurationMark[] = "configuration:";
 constexpr char kLibfdkAacOption[] = "--enable-libfdk-aac";
+// A progress line is told by its beginning; a longer line is kept only this far.
+constexpr size_t kMaxLineBytes = 512;
 
 // "size=... time=... bitrate=..." (audio) or "frame=... time=..." (video): says that the
 // encoder was working, never why it ended.
@@ -32,16 +36,33 @@ std::string LastStatusLine(const std::string& tail, bool cutAtStart) {
     return "";
 }
 
-bool HasProgressLine(const std::string& tail) {
-    for (size_t first = 0; first < tail.size();) {
-        size_t end = tail.find_first_of(kLineEnds, first);
-        if (end == std::string::npos) end = tail.size();
-        std::string line = tail.substr(first, end - first);
-        line.erase(0, line.find_first_not_of(kBlanksAndLineEnds));
-        if (IsProgressLine(line)) return true;
-        first = end + 1;
+void ProgressScan::Feed(const std::string& bytes, unsigned long long offset) {
+    if (m_bSeen) return;
+    if (offset != m_nEnd) {
+        m_strLine.clear();
+        m_nLineAt = offset;
+        m_bFragment = true;
     }
-    return false;
+    m_nEnd = offset + bytes.size();
+    for (size_t at = 0; at < bytes.size();) {
+        const size_t end = bytes.find_first_of(kLineEnds, at);
+        const size_t stop = end == std::string::npos ? bytes.size() : end;
+        if (m_strLine.size() < kMaxLineBytes)
+            m_strLine.append(bytes, at, std::min(stop - at, kMaxLineBytes - m_strLine.size()));
+        // A line not yet ended may already show itself as a progress line.
+        const size_t blanks = m_strLine.find_first_not_of(kBlanksAndLineEnds);
+        if (!m_bFragment && blanks != std::string::npos &&
+            IsProgressLine(m_strLine.substr(blanks))) {
+            m_bSeen = true;
+            m_nFirstAt = m_nLineAt + blanks;
+            return;
+        }
+        if (end == std::string::npos) break;
+        at = end + 1;
+        m_strLine.clear();
+        m_nLineAt = offset + at;
+        m_bFragment = false;
+    }
 }
 
 bool LacksLibfdkAac(const std::string& tail) {

@@ -19,8 +19,30 @@ inline constexpr size_t kStatusTailBytes = 4096;
 // first line may be a fragment, which is never taken.
 std::string LastStatusLine(const std::string& tail, bool cutAtStart);
 
-// True when `tail` holds one of the progress lines that a working encoder writes twice a second.
-bool HasProgressLine(const std::string& tail);
+// Looks for the encoder's first progress line, which it writes once it is through to its server
+// and publishing, in its output as the output grows: fed piece by piece, never all at once.
+class ProgressScan {
+  public:
+    // For a new encoder's output.
+    void Reset() { *this = ProgressScan(); }
+    // Takes the output's bytes from `offset` on. An offset past the end of what came before
+    // skips the bytes between: the line they end in is a fragment and never counts.
+    void Feed(const std::string& bytes, unsigned long long offset);
+    bool Seen() const { return m_bSeen; }
+    // Where the first progress line starts in the output; only once Seen().
+    unsigned long long FirstAt() const { return m_nFirstAt; }
+    // Where the bytes fed so far end.
+    unsigned long long End() const { return m_nEnd; }
+
+  private:
+    // The line not yet ended (its beginning only, which is all a progress line needs).
+    std::string m_strLine;
+    unsigned long long m_nLineAt = 0;
+    bool m_bFragment = false;
+    unsigned long long m_nEnd = 0;
+    bool m_bSeen = false;
+    unsigned long long m_nFirstAt = 0;
+};
 
 // True when the encoder said that it has no libfdk_aac encoder, as a build without it does
 // when asked for one. Newer builds print more lines after that one, so all of `tail` counts.

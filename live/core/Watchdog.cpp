@@ -6,6 +6,31 @@ bool IsRestartTick(int deadTicks) {
     return deadTicks <= 16 && (deadTicks & (deadTicks - 1)) == 0;
 }
 
+bool RestartSchedule::RunningTick(bool well) {
+    const bool report = m_bFirstRunningTick && (m_nDeadTicks != 0 || m_bNextTaken);
+    m_bFirstRunningTick = false;
+    if (well) {
+        m_nDeadTicks = 0;
+        m_bNextTaken = false;
+    }
+    return report;
+}
+
+bool RestartSchedule::DeadTick() {
+    ++m_nDeadTicks;
+    if (!IsRestartTick(m_nDeadTicks)) return false;
+    // Its attempt came early: this tick has none.
+    const bool due = !m_bNextTaken;
+    m_bNextTaken = false;
+    return due;
+}
+
+bool RestartSchedule::TakeFirstAttemptNow() {
+    if (m_nDeadTicks != 0 || m_bNextTaken) return false;
+    m_bNextTaken = true;
+    return true;
+}
+
 bool StallWatch::Stalled(unsigned long long size) {
     if (!m_bHasSize || size != m_nSize) {
         m_bHasSize = true;

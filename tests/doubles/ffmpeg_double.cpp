@@ -10,9 +10,13 @@
 //                         and exits at once, as an encoder built without it does
 //   silent=1              publishing mode prints no progress lines; read again before each
 //                         line, so a test can silence a running double
+//   banner=<file>         publishing mode first writes that file's bytes to stderr, as the
+//                         real tool prints its banner
+//   progress_lines=N      N progress lines at a time instead of one, for a fast-growing output
 // Publishing mode prints a progress line ending in CR every 500 ms, as the real tool does.
 // Every run records its exact command line and module path as runs\<n>.cmdline and .module
-// (listing runs as runs\list-<n>.*), so a test can check what it was given.
+// (listing runs as runs\list-<n>.*), so a test can check what it was given, and publishing runs
+// the number of handles they inherited beyond their standard ones as runs\<n>.inherited.
 // Built without -fexec-charset: the built-in listing must stay UTF-8, as the real tool prints.
 #include <windows.h>
 
@@ -79,7 +83,8 @@ DWORD Number(const std::map<std::string, std::string>& keys, const char* key, DW
 // Claims the first free number with CREATE_NEW, so concurrent runs never share one. The
 // .cmdline file stays open unshared until both files are written: a test that can open it
 // finds the run's record complete.
-unsigned Record(const std::string& dir, const std::string& prefix, const std::string& module) {
+unsigned Record(const std::string& dir, const std::string& prefix, const std::string& module,
+                const std::string& inherited) {
     std::string runs = dir + "\\runs";
     CreateDirectoryA(runs.c_str(), nullptr);
     for (unsigned n = 1; n < 100000; ++n) {
@@ -98,6 +103,12 @@ unsigned Record(const std::string& dir, const std::string& prefix, const std::st
         if (modfile != INVALID_HANDLE_VALUE) {
             WriteAll(modfile, module);
             CloseHandle(modfile);
+        }
+        if (!inherited.empty()) {
+            HANDLE file = CreateFileA((base + ".inherited").c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, 0, nullptr);
+            WriteAll(file, inherited);
+            CloseHandle(file);
         }
         WriteAll(cmdline, GetCommandLineA());
         CloseHandle(cmdline);
@@ -155,8 +166,29 @@ std::string ProgressLine(unsigned count) {
     return line;
 }
 
+// Handles this process got from its parent, other than its standard ones: an inherited handle
+// keeps its inherit flag, and the double makes none that has one.
+std::string InheritedHandles() {
+    const HANDLE standard[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
+                               GetStdHandle(STD_ERROR_HANDLE)};
+    unsigned count = 0;
+    for (UINT_PTR value = 4; value < 0x1000; value += 4) {
+        const HANDLE handle = reinterpret_cast<HANDLE>(value);
+        DWORD flags = 0;
+        if (std::find(std::begin(standard), std::end(standard), handle) == std::end(standard) &&
+            GetHandleInformation(handle, &flags) && (flags & HANDLE_FLAG_INHERIT))
+            ++count;
+    }
+    return std::to_string(count);
+}
+
 int Publish(const std::string& dir, std::map<std::string, std::string> keys) {
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    auto banner = keys.find("banner");
+    if (banner != keys.end()) {
+        bool ok = false;
+        WriteAll(err, ReadWholeFile(dir + "\\" + banner->second, &ok));
+    }
     if (Number(keys, "no_libfdk_aac", 0) != 0 &&
         std::string(GetCommandLineA()).find("-c:a libfdk_aac") != std::string::npos) {
         WriteAll(err, "Unknown encoder 'libfdk_aac'\r\n");
@@ -173,7 +205,11 @@ int Publish(const std::string& dir, std::map<std::string, std::string> keys) {
         }
         if (next > elapsed) Sleep(next - elapsed);
         keys = ReadControl(dir);
-        if (Number(keys, "silent", 0) == 0) WriteAll(err, ProgressLine(count));
+        if (Number(keys, "silent", 0) != 0) continue;
+        std::string lines;
+        for (DWORD line = Number(keys, "progress_lines", 1); line > 0; --line)
+            lines += ProgressLine(count);
+        WriteAll(err, lines);
     }
     auto line = keys.find("exit_line");
     WriteAll(err,
@@ -194,11 +230,11 @@ int main() {
     // Listing is told apart loosely so that a wrong listing command line is still recorded
     // as one, for the test to compare byte for byte.
     if (std::string(GetCommandLineA()).find("-list_devices") != std::string::npos) {
-        Record(dir, "list-", module);
+        Record(dir, "list-", module, "");
         return RunListing(dir, keys);
     }
 
-    unsigned run = Record(dir, "", module);
+    unsigned run = Record(dir, "", module, InheritedHandles());
     WriteAll(GetStdHandle(STD_OUTPUT_HANDLE),
              "ffmpeg double: publishing run " + std::to_string(run) + "\r\n");
     return Publish(dir, keys);

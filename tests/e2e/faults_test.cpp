@@ -381,23 +381,59 @@ class StatusFileBlocked {
 };
 
 TEST(Faults, StatusFileThatCannotBeOpenedDoesNotKeepTheBroadcastFromStarting) {
-    StatusFileBlocked blocked;
-    ASSERT_TRUE(IsDirectory(kStatusFile));
     OpenApiStandIn service;
     SonafeedRun run(WithOpenApi(service.Address()));
     ASSERT_TRUE(run.WriteFileBytes(kConfig, ConfigDb().Bytes()));
     ASSERT_TRUE(StartShown(run));
     ASSERT_TRUE(ClearLog(run));
-
-    // The encoder writes the installation's own status file instead.
-    ASSERT_TRUE(GoLive(run, 1u));
-    EXPECT_EQ(run.Messages(), (Lines{kLive, OwnStatusFileLine(run)}));
-    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 1; }));
-    EXPECT_TRUE(IsDirectory(kStatusFile));
-    ASSERT_TRUE(EndLive(run));
+    {
+        StatusFileBlocked blocked;
+        ASSERT_TRUE(IsDirectory(kStatusFile));
+        // The encoder writes the installation's own status file instead.
+        ASSERT_TRUE(GoLive(run, 1u));
+        EXPECT_EQ(run.Messages(), (Lines{kLive, OwnStatusFileLine(run)}));
+        EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 1; }));
+        EXPECT_TRUE(IsDirectory(kStatusFile));
+    }
+    // The shared file is back, and the installation that could not open it has let go of it:
+    // another one, live meanwhile, writes it.
+    SonafeedRun other(WithOpenApi(service.Address()));
+    ASSERT_TRUE(other.WriteFileBytes(kConfig, ConfigDb().Bytes()));
+    ASSERT_TRUE(StartShown(other));
+    ASSERT_TRUE(ClearLog(other));
+    ASSERT_TRUE(GoLive(other, 1u));
+    EXPECT_EQ(other.Messages(), Lines{kLive});
+    EXPECT_TRUE(WaitUntil([&] {
+        return ReadWholeFile(kStatusFile).value_or("").find("publishing run 1") !=
+               std::string::npos;
+    }));
+    for (SonafeedRun* each : {&run, &other})
+        ASSERT_TRUE(EndLive(*each));
     EXPECT_EQ(run.Messages(), (Lines{kLive, OwnStatusFileLine(run), kLiveClosed}));
     EXPECT_FALSE(run.Popup());
+}
+
+// A claim on the shared status file that this account may not open (one made by a task that runs
+// as another user) is someone else's: the installation writes its own file.
+TEST(Faults, ASharedStatusFileClaimedByAnotherAccountIsLeftToIt) {
+    SECURITY_DESCRIPTOR nobody;
+    InitializeSecurityDescriptor(&nobody, SECURITY_DESCRIPTOR_REVISION);
+    ACL empty;
+    InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+    SetSecurityDescriptorDacl(&nobody, TRUE, &empty, FALSE);
+    SECURITY_ATTRIBUTES security{sizeof security, &nobody, FALSE};
+    const CHandle claim(CreateMutexA(&security, FALSE, "Global\\Sonafeed-NetStatus"));
+    ASSERT_TRUE(claim.IsValid());
+    ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "a Sonafeed runs";
+
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(run.WriteFileBytes(kConfig, ConfigDb().Bytes()));
+    ASSERT_TRUE(StartShown(run));
     ASSERT_TRUE(ClearLog(run));
+    ASSERT_TRUE(GoLive(run, 1u));
+    EXPECT_EQ(run.Messages(), (Lines{kLive, OwnStatusFileLine(run)}));
+    ASSERT_TRUE(EndLive(run));
 }
 
 } // namespace

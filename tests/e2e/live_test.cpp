@@ -342,14 +342,17 @@ TEST(Live, TwoInstallationsWatchOnlyTheirOwnEncoder) {
         std::string(kEncoderSays) + "Unknown encoder 'libfdk_aac'", kBuiltInAac};
     ASSERT_TRUE(WaitForMessages(second, second_log.size()));
 
-    // The first's encoder goes silent: only the first's watch ends it, with its own last line.
+    // The first's encoder goes silent: only the first's watch ends it, with its own last line,
+    // and starts it again at once.
     ASSERT_TRUE(first.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\nsilent=1\r\n"));
-    ASSERT_TRUE(WaitForMessages(first, 3, 60000));
+    ASSERT_TRUE(WaitForMessages(first, 5, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return first.PublishRuns().size() == 2; }));
     EXPECT_EQ(first.Messages(),
               (std::vector<std::string>{
-                  kLive, kStalled, std::string(kEncoderSays) + "ffmpeg double: publishing run 1"}));
+                  kLive, kStalled, std::string(kEncoderSays) + "ffmpeg double: publishing run 1",
+                  kRestart, kLive}));
     EXPECT_EQ(first.PublishRuns(),
-              std::vector<std::string>{ExpectedCommandLine(device, "48", address)});
+              std::vector<std::string>(2, ExpectedCommandLine(device, "48", address)));
     EXPECT_EQ(second.Messages(), second_log);
     EXPECT_EQ(second.CountRunning("ffmpeg.exe"), 1);
     EXPECT_EQ(second.PublishRuns().size(), 2u);
@@ -358,8 +361,9 @@ TEST(Live, TwoInstallationsWatchOnlyTheirOwnEncoder) {
 }
 
 // One broadcast through every kind of tick, in as few 5 s ticks as it takes: an encoder that
-// dies at once (ticks 1 and 2 restart it), a program that is gone (ticks 3 and 4 find no child,
-// tick 4 retries), the program back (tick 4's retry runs, tick 5 reports the recovery once).
+// dies at once (restarted at once, then by tick 2, tick 1 having given its attempt to the first
+// restart), a program that is gone (ticks 3 and 4 find no child, tick 4 retries), the program
+// back (tick 4's retry runs, tick 5 reports the recovery once).
 TEST(Watchdog, RestartsADeadEncoderOnScheduleAndRecoversWhenTheProgramReturns) {
     const std::string device = "Line In (Orvane USB)";
     const std::string address = "rtmp://1.push.kelvo.net/live/s";
@@ -371,20 +375,22 @@ TEST(Watchdog, RestartsADeadEncoderOnScheduleAndRecoversWhenTheProgramReturns) {
     HWND dialog = run.Dialog();
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, address));
     ASSERT_TRUE(ClearLog(run));
+    const DWORD clicked = GetTickCount();
     ASSERT_TRUE(GoLive(run));
-    ASSERT_EQ(run.Messages(), std::vector<std::string>{kLive});
 
     // Up to two ticks away, on a loaded machine.
     auto lines_reach = [&](size_t count) { return WaitForMessages(run, count, 2 * kPatience); };
-    // Tick 1 logs the dead encoder's last line and restarts it; it dies again.
-    ASSERT_TRUE(lines_reach(3));
+    // The dead encoder's last line and its restart come at once, not at the first tick; the
+    // restarted one dies too, and its last line is logged as soon.
+    ASSERT_TRUE(lines_reach(4));
     ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 2; }));
+    EXPECT_LT(GetTickCount() - clicked, 3000u);
     // Now the program goes, and the next start takes the bitrate chosen meanwhile.
     ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kBitrate, 5));
     const std::string encoder = run.PathOf("ffmpeg.exe");
     const std::string away = run.PathOf("ffmpeg-away.exe");
     ASSERT_TRUE(WaitUntil([&] { return MoveFileA(encoder.c_str(), away.c_str()) != FALSE; }));
-    // Tick 2 tries and fails; tick 3 finds no child and does not try.
+    // Tick 1 has nothing to do; tick 2 tries and fails; tick 3 finds no child and does not try.
     ASSERT_TRUE(lines_reach(6));
     EXPECT_EQ(run.PublishRuns().size(), 2u);
     // Back, and running this time.
@@ -501,25 +507,27 @@ TEST(EncoderOutput, TheLastLineIsLoggedOnceAndAnEncoderWithoutLibfdkAacGetsTheBu
         ASSERT_TRUE(EndLive(run));
     }
 
-    // From now on each encoder prints progress lines for a little over a second and then its
-    // message: first in the ANSI code page, as some builds print, then in UTF-8, as most do. It
-    // is logged in the program's code page either way, once per encoder.
+    // From now on each encoder prints a progress line and then its message: first in the ANSI
+    // code page, as some builds print, then in UTF-8, as most do. It is logged in the program's
+    // code page either way, once per encoder.
     const std::string message = "audio=" + device + ": I/O error";
     const std::string said = kEncoderSays + message;
     auto exit_line = [&](const std::string& bytes) {
-        return run.WriteFileBytes(
-            "ffmpeg-double.txt",
-            "listing=listing.txt\r\nexit_after_ms=1200\r\nexit_line=" + bytes + "\r\n");
+        return run.WriteFileBytes("ffmpeg-double.txt",
+                                  "listing=listing.txt\r\nexit_after_ms=600\r\nexit_line=" + bytes +
+                                      "\r\n");
     };
+    // The first encoder to end after it ran well is started again at once; the next one is
+    // left to the ticks, the first of which comes 5 s after the click.
     ASSERT_TRUE(exit_line(message));
     ASSERT_TRUE(ClearLog(run));
     ASSERT_TRUE(GoLive(run));
-    ASSERT_TRUE(lines_reach(3));
-    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kLive, said, kRestart}));
+    ASSERT_TRUE(lines_reach(4));
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kLive, said, kRestart, said}));
     ASSERT_TRUE(EndLive(run));
 
-    // The dead-tick count goes on from 1. Each exit is reported as it is seen; tick 1 (count 2)
-    // restarts the encoder, tick 2 (3) does not, tick 3 (4) does.
+    // The schedule goes on: its first attempt has been taken, so tick 1 has none, tick 2
+    // (count 2) restarts the encoder, tick 3 does not, tick 4 does.
     ASSERT_TRUE(exit_line(Utf8FromCp936(message)));
     ASSERT_TRUE(ClearLog(run));
     ASSERT_TRUE(GoLive(run));
@@ -554,43 +562,60 @@ TEST(EncoderOutput, ABannerWithoutLibfdkAacMeansTheBuiltInAacFromTheFirstStart) 
     ASSERT_TRUE(EndLive(run));
 }
 
-// An encoder that made progress and then writes nothing for 30 s is stuck and ended: the watchdog
-// restarts it at the next tick. One that has made no progress yet (connecting, or waiting for a
-// slow authorisation) is ended only when its server does not answer either. Beyond that, its
-// server is checked only while the encoder is down.
-TEST(EncoderOutput, AnEncoderThatStopsWritingIsRestartedUnlessItsServerIsSlow) {
+// An encoder that has made no progress yet (connecting, or waiting for a slow authorisation) is
+// ended after 30 s of silence only when its server does not answer either, and one minute after
+// its start in any case: a capture device that blocks, or a server that takes the publish request
+// and never answers, must not keep the station silent. A banner longer than what is read back of
+// the file's end is no progress.
+TEST(EncoderOutput, AnEncoderThatNeverPublishesIsEndedWithinAMinute) {
     OpenApiStandIn service;
     RtmpStandIn server(RtmpStandIn::Mode::kAnswer);
     SonafeedRun run(WithOpenApi(service.Address()));
-    // Silent from its start: it never writes a progress line.
-    ASSERT_TRUE(UseDevices(run, {"Line In (Orvane USB)"}, "silent=1\r\n"));
+    ASSERT_TRUE(run.WriteFileBytes("banner.txt", "ffmpeg version 4.1\r\n" + std::string(6000, 'b') +
+                                                     "\r\nbanner end\r\n"));
+    // It writes its banner and then never a progress line.
+    ASSERT_TRUE(UseDevices(run, {"Line In (Orvane USB)"}, "silent=1\r\nbanner=banner.txt\r\n"));
     ASSERT_TRUE(StartShown(run));
     ASSERT_TRUE(ui::SetControlText(run.Dialog(), ids::kPublishUrl, server.PublishAddress()));
     ASSERT_TRUE(ClearLog(run));
+    const DWORD clicked = GetTickCount();
     ASSERT_TRUE(GoLive(run));
 
-    // Beyond the longest silence the watchdog allows: its server answered the one check.
+    // Beyond the longest silence the stall watch allows: its server answered the check.
     constexpr DWORD kLongerThanAStallMs = 40000;
     EXPECT_TRUE(LogStaysAt(run, 2, kLongerThanAStallMs));
-    EXPECT_EQ(run.CountRunning("ffmpeg.exe"), 1);
-    EXPECT_EQ(run.PublishRuns().size(), 1u);
     EXPECT_EQ(server.Connections(), 1);
-
-    // Once nothing answers there, the next 30 s of silence end it, with its last line that is no
-    // progress line; the next tick restarts it.
-    server.SetMode(RtmpStandIn::Mode::kDrop);
-    ASSERT_TRUE(WaitForMessages(run, 5, kLongerThanAStallMs + kPatience));
+    // A minute after its start it is ended all the same, and started again at once.
     const std::string says = kEncoderSays;
-    EXPECT_EQ(run.Messages(),
-              (std::vector<std::string>{kNotPublishDomain, kLive, kStalled,
-                                        says + "ffmpeg double: publishing run 1", kRestart}));
+    const std::vector<std::string> ended = {kNotPublishDomain,   kLive,    kStalled,
+                                            says + "banner end", kRestart, kLive};
+    ASSERT_TRUE(WaitForMessages(run, ended.size() - 1, 60000));
+    const DWORD after = GetTickCount() - clicked;
+    EXPECT_GE(after, 59000u);
+    EXPECT_LE(after, 70000u);
+    ASSERT_TRUE(WaitForMessages(run, ended.size()));
+    EXPECT_EQ(run.Messages(), ended);
     EXPECT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 2; }));
 
-    // An encoder that made progress: silence for 30 s, and only then, ends it, whatever its
-    // server says. Its last progress lines are no last words.
+    // Once nothing answers there, the next 30 s of silence end it, without waiting for that
+    // minute.
+    server.SetMode(RtmpStandIn::Mode::kDrop);
+    ASSERT_TRUE(WaitForMessages(run, ended.size() + 4, kLongerThanAStallMs + kPatience));
+    const std::vector<std::string> messages = run.Messages();
+    EXPECT_EQ(std::vector<std::string>(messages.begin() + ended.size(), messages.end()),
+              (std::vector<std::string>{kStalled, says + "banner end", kRestart, kLive}));
     ASSERT_TRUE(EndLive(run));
-    server.SetMode(RtmpStandIn::Mode::kAnswer);
-    ASSERT_TRUE(run.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\n"));
+}
+
+// An encoder that made progress and then writes nothing for 30 s is stuck, for instance in a
+// write to a dead connection: it is ended whatever its server says, and started again.
+TEST(EncoderOutput, AnEncoderThatStopsWritingIsRestarted) {
+    OpenApiStandIn service;
+    RtmpStandIn server(RtmpStandIn::Mode::kAnswer);
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(UseDevices(run, {"Line In (Orvane USB)"}));
+    ASSERT_TRUE(StartShown(run));
+    ASSERT_TRUE(ui::SetControlText(run.Dialog(), ids::kPublishUrl, server.PublishAddress()));
     ASSERT_TRUE(ClearLog(run));
     ASSERT_TRUE(GoLive(run));
     ASSERT_TRUE(WaitUntil([&] {
@@ -603,6 +628,7 @@ TEST(EncoderOutput, AnEncoderThatStopsWritingIsRestartedUnlessItsServerIsSlow) {
     // The moment the file last grew, as seen from here.
     size_t size = 0;
     DWORD grew = GetTickCount();
+    constexpr DWORD kLongerThanAStallMs = 40000;
     ASSERT_TRUE(WaitUntil(
         [&] {
             const size_t now = ReadWholeFile(kStatusFile).value_or("").size();
@@ -615,13 +641,51 @@ TEST(EncoderOutput, AnEncoderThatStopsWritingIsRestartedUnlessItsServerIsSlow) {
     // Polling here lags the file by a moment.
     EXPECT_GE(silence, 29500u);
     EXPECT_LE(silence, kLongerThanAStallMs);
-    // Before these, the start's lines and, as the watchdog's count was left at 1, one more
-    // "直播中。。。".
-    ASSERT_TRUE(WaitUntil([&] { return run.Messages().back() == kRestart; }, 2 * kPatience));
-    const std::vector<std::string> messages = run.Messages();
-    EXPECT_EQ(
-        std::vector<std::string>(messages.end() - 3, messages.end()),
-        (std::vector<std::string>{kStalled, says + "ffmpeg double: publishing run 3", kRestart}));
+    // Its last progress lines are no last words.
+    const std::string says = kEncoderSays;
+    ASSERT_TRUE(WaitForMessages(run, 6));
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kNotPublishDomain, kLive, kStalled,
+                                                        says + "ffmpeg double: publishing run 1",
+                                                        kRestart, kLive}));
+    EXPECT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 2; }));
+    ASSERT_TRUE(EndLive(run));
+}
+
+// However long the encoder runs and however fast it writes, its status file stays bounded: it
+// keeps the encoder's first lines and about a megabyte of what followed, and what is read back
+// of its end works as before.
+TEST(EncoderOutput, TheStatusFileStaysBoundedAndKeepsTheEncodersFirstLines) {
+    const std::string banner = "ffmpeg version 4.1\r\n  configuration: --enable-gpl\r\n";
+    OpenApiStandIn service;
+    SonafeedRun run(WithOpenApi(service.Address()));
+    ASSERT_TRUE(run.WriteFileBytes("banner.txt", banner));
+    // About 170 KB a second, 4 MB in all.
+    ASSERT_TRUE(UseDevices(run, {"Line In (Orvane USB)"},
+                           "banner=banner.txt\r\nprogress_lines=1000\r\nexit_after_ms=25000\r\n"));
+    ASSERT_TRUE(StartShown(run));
+    ASSERT_TRUE(ui::SetControlText(run.Dialog(), ids::kPublishUrl, "rtmp://1.push.kelvo.net/l/s"));
+    ASSERT_TRUE(ClearLog(run));
+    ASSERT_TRUE(GoLive(run));
+    const std::string head = "ffmpeg double: publishing run 1\r\n" + banner;
+    const std::string exited = std::string(kEncoderSays) + "ffmpeg double: exiting";
+    size_t largest = 0;
+    bool head_kept = true;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const std::string status = ReadWholeFile(kStatusFile).value_or("");
+            if (run.PublishRuns().size() == 1 && status.size() > head.size()) {
+                largest = std::max(largest, status.size());
+                head_kept &= status.compare(0, head.size(), head) == 0;
+            }
+            const std::vector<std::string> messages = run.Messages();
+            return std::find(messages.begin(), messages.end(), exited) != messages.end();
+        },
+        60000));
+    EXPECT_GT(largest, size_t{1} << 20);
+    EXPECT_LE(largest, (size_t{1} << 20) + (256 << 10));
+    EXPECT_TRUE(head_kept);
+    ASSERT_TRUE(WaitForMessages(run, 4));
+    EXPECT_EQ(run.Messages(), (std::vector<std::string>{kLive, exited, kRestart, kLive}));
     ASSERT_TRUE(EndLive(run));
 }
 

@@ -57,24 +57,15 @@ void ExpectWireFormat(const HttpRequest& request, const std::string& host) {
     return e2e::StartShown(run);
 }
 
-// What the system says about a WinINet error, as the standard error box shows it.
-std::string WinInetDescription(DWORD error) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   GetModuleHandleA("wininet.dll"), error, 0, reinterpret_cast<char*>(&text), 0,
-                   nullptr);
-    std::string description = text ? text : "";
-    LocalFree(text);
-    return description;
-}
-
 // The standard error box for a WinINet error, a refused connection by default: checked, then
 // closed by its OK button.
 void ConfirmErrorBox(const SonafeedRun& run, DWORD error = ERROR_INTERNET_CANNOT_CONNECT) {
     HWND box = run.WaitForPopup();
     ASSERT_TRUE(box) << "no error box";
     EXPECT_EQ(ui::Caption(box), kBoxCaption);
+    // The main window's, also while it is hidden or inactive: it waits disabled behind the box.
+    EXPECT_EQ(GetWindow(box, GW_OWNER), run.Dialog());
+    EXPECT_FALSE(IsWindowEnabled(run.Dialog()));
     const std::string description = WinInetDescription(error);
     EXPECT_NE(description, "");
     EXPECT_EQ(ui::MessageBoxText(box), description);
@@ -426,14 +417,21 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     service.SetDefaultAnswer({200, kAccepted});
     SonafeedRun run(WithOpenApi(service.Address()));
     ConfigDb settings;
+    settings.tray = "1";
     ASSERT_TRUE(StartShown(run, settings));
     HWND dialog = run.Dialog();
     ASSERT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
 
-    // Going live: the "del" cannot be sent, the broadcast does not start.
+    // Going live from the tray, as an unattended /live does: the "del" cannot be sent, the
+    // broadcast does not start.
+    ASSERT_TRUE(HideToTray(dialog));
     service.StopListening();
-    ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
+    SonafeedRun::LaterStart live = run.StartAgain("/live");
     ConfirmErrorBox(run);
+    EXPECT_TRUE(live.WaitForExit());
+    SonafeedRun::LaterStart show = run.StartAgain("");
+    EXPECT_TRUE(show.WaitForExit());
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog); }));
     EXPECT_EQ(ButtonText(run, ids::kStartLive), kStartLive);
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
     EXPECT_EQ(run.CountRunning(kEncoder), 0);
@@ -458,13 +456,18 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     EXPECT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
     EXPECT_EQ(run.Messages().size(), 5u);
 
-    // Closing still ends the program after the box; the edits were saved on the way.
+    // Closing still ends the program, without waiting for a click: the failure is logged. The
+    // edits were saved on the way.
     const ConfigDb sent = settings;
     settings.id = "i2";
     ASSERT_TRUE(ui::SetControlText(dialog, ids::kAccessId, settings.id));
     ui::PostClose(dialog);
-    ConfirmErrorBox(run);
     EXPECT_TRUE(run.WaitForExit());
+    const std::string logged = run.DailyLog();
+    EXPECT_NE(
+        logged.find(kPullStopFailed + WinInetDescription(ERROR_INTERNET_CANNOT_CONNECT) + "\r\n"),
+        std::string::npos)
+        << logged;
     EXPECT_EQ(run.ReadFileBytes(kConfig), settings.Bytes());
     std::vector<std::string> bodies;
     for (const HttpRequest& request : service.Requests())
@@ -594,6 +597,9 @@ struct LateCase {
         if (go_live_meanwhile) {
             ASSERT_TRUE(ui::Click(dialog, ids::kStartLive));
             ASSERT_TRUE(WaitForMessages(run, before.size() + 1));
+            // The request's connection is open: the encoder gets its status file and nothing else.
+            ASSERT_TRUE(WaitUntil([&] { return run.PublishRuns().size() == 1; }));
+            EXPECT_EQ(run.ReadFileBytes("runs\\1.inherited"), "0");
         }
 
         service.ReleaseHeldAnswers();

@@ -131,3 +131,25 @@ TEST(EncoderCommand, EveryValueStaysOneArgument) {
                   ExpectedArgs(c.device, "96", c.url));
     }
 }
+
+TEST(EncoderCommand, KnowsItsOwnEncoderAmongRunningProcesses) {
+    const std::string encoder = "C:\\电台\\Sonafeed\\ffmpeg.exe";
+    const struct {
+        std::string image, encoder;
+        bool ours;
+    } cases[] = {
+        {encoder, encoder, true},
+        {"c:\\电台\\SONAFEED\\FFMPEG.EXE", encoder, true},
+        {"\\\\?\\C:\\电台\\Sonafeed\\ffmpeg.exe", encoder, true},
+        {"C:\\电台\\Other\\ffmpeg.exe", encoder, false},
+        {"C:\\电台\\Sonafeed\\ffmpeg.exe.old", encoder, false},
+        // The image path could not be read.
+        {"", encoder, false},
+        // 0x81 0x41 and 0x81 0x61 are two characters, not one in two cases.
+        {"C:\\\x81\x41\\ffmpeg.exe", "C:\\\x81\x61\\ffmpeg.exe", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.image);
+        EXPECT_EQ(IsEncoderImage(c.image, c.encoder), c.ours);
+    }
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 TEST(EncoderStatus, LastLineOfTheTail) {
     // u8: the bytes stay UTF-8, as the encoder writes them.
@@ -41,13 +42,46 @@ TEST(EncoderStatus, LastLineOfTheTail) {
     }
 }
 
-TEST(EncoderStatus, TellsWhetherTheEncoderMadeProgress) {
-    EXPECT_TRUE(HasProgressLine("Output #0, flv\r\nsize=1kB time=00:00:01.00 bitrate=8k\r"));
-    EXPECT_TRUE(HasProgressLine("  frame=9 fps=25 time=00:00:02.00 \r"));
-    // Connecting, or waiting for the server's answer: no progress yet.
-    EXPECT_FALSE(HasProgressLine("ffmpeg version 4.1\r\nOutput #0, flv, to 'rtmp://h/l/s':\r\n"));
-    EXPECT_FALSE(HasProgressLine("size=1kB\r\nthe time=now\r\n"));
-    EXPECT_FALSE(HasProgressLine(""));
+TEST(EncoderStatus, FindsTheFirstProgressLineAsTheOutputGrows) {
+    const std::string banner = "ffmpeg version 4.1\r\n" + std::string(6000, 'b') + "\r\n";
+    const std::string progress = "size=1kB time=00:00:01.00 bitrate=8k\r";
+    constexpr long long kNone = -1;
+    // Pieces fed in turn, each at the end of the ones before, or at `skip_to` when it is set.
+    struct Piece {
+        std::string bytes;
+        unsigned long long skip_to = ~0ull;
+    };
+    const struct {
+        const char* name;
+        std::vector<Piece> pieces;
+        long long first_at;
+    } cases[] = {
+        {"after a line", {{"Output #0, flv\r\n" + progress}}, 16},
+        {"indented video progress", {{"  frame=9 fps=25 time=00:00:02.00 \r"}}, 2},
+        {"connecting: none yet", {{"Output #0, flv, to 'rtmp://h/l/s':\r\n"}}, kNone},
+        {"time= on another line", {{"size=1kB\r\nthe time=now\r\n"}}, kNone},
+        // A banner larger than any tail that is read back is no progress.
+        {"a long banner", {{banner}}, kNone},
+        {"a long banner, then progress", {{banner}, {progress}}, 6022},
+        {"split inside the line", {{"x\nsize=1kB ti"}, {"me=00:00:01.00\r"}}, 2},
+        {"split before its line end", {{"x\r"}, {"\n"}, {progress}}, 3},
+        {"not yet ended", {{"x\n" + progress.substr(0, 30)}}, 2},
+        // Bytes skipped: the line they end in is a fragment, the next one counts.
+        {"fragment after a skip",
+         {{"x\n"}, {progress, 50}, {progress}},
+         50 + static_cast<long long>(progress.size())},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgressScan scan;
+        unsigned long long offset = 0;
+        for (const Piece& piece : c.pieces) {
+            if (piece.skip_to != ~0ull) offset = piece.skip_to;
+            scan.Feed(piece.bytes, offset);
+            offset += piece.bytes.size();
+        }
+        EXPECT_EQ(scan.Seen() ? static_cast<long long>(scan.FirstAt()) : kNone, c.first_at);
+    }
 }
 
 TEST(EncoderStatus, KnowsWhenTheEncoderLacksLibfdkAac) {

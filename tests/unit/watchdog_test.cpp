@@ -17,6 +17,41 @@ TEST(Watchdog, RestartsAtPowersOfTwoThenEveryThirtyTwoTicks) {
     EXPECT_EQ(restarts, expected);
 }
 
+TEST(Watchdog, AttemptsComeOnScheduleAndOnlyTheFirstComesEarly) {
+    // One letter per event: a tick that found the encoder dead (d) or running (r; w: running and
+    // well again), the encoder seen gone between ticks (g), a start by the operator (s). The
+    // outcome marks the restarts (R) and the recoveries reported (L).
+    const struct {
+        const char* name;
+        std::string events, outcome;
+    } cases[] = {
+        {"stays dead", "dddddddddddddddd", "RR.R...R.......R"},
+        {"a start that runs says nothing", "sw", ".."},
+        {"gone after it was well: at once, then as before", "wgdddddddd", ".R.R.R...R"},
+        {"gone again before it was well: not at once", "wgdgd", ".R..R"},
+        {"back at once, then reported", "wgw", ".RL"},
+        {"reported at its first running tick only", "dww", "RL."},
+        {"well again: the count starts over", "dwdd", "RLRR"},
+        // The count is the operator's too: the next start carries it on.
+        {"a start while counting is reported", "ddddsw", "RR.R.L"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RestartSchedule schedule;
+        std::string outcome;
+        for (char event : c.events) {
+            bool restart = false;
+            bool reported = false;
+            if (event == 'd') restart = schedule.DeadTick();
+            if (event == 'g') restart = schedule.TakeFirstAttemptNow();
+            if (event == 'r' || event == 'w') reported = schedule.RunningTick(event == 'w');
+            if (event == 's' || restart) schedule.EncoderStarted();
+            outcome += restart ? 'R' : reported ? 'L' : '.';
+        }
+        EXPECT_EQ(outcome, c.outcome);
+    }
+}
+
 TEST(Watchdog, StallsAfterSixTicksWithoutGrowth) {
     // One reading of the file's size per tick, -1 for a tick that could not read it; the
     // outcome marks with S the ticks at which the encoder counts as stalled.

@@ -89,4 +89,16 @@ std::string OwnStatusFileLine(const SonafeedRun& run) {
     return expected::kOwnStatusFile + run.PathOf("log\\NetStatus.txt");
 }
 
+std::string WinInetDescription(DWORD error) {
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   GetModuleHandleA("wininet.dll"), error, 0, reinterpret_cast<char*>(&text), 0,
+                   nullptr);
+    std::string description = text ? text : "";
+    LocalFree(text);
+    description.erase(description.find_last_not_of(" \r\n") + 1);
+    return description;
+}
+
 } // namespace e2e

@@ -44,6 +44,10 @@ bool WaitForMessages(const SonafeedRun& run, size_t count, DWORD timeout_ms = kP
 
 bool Exists(const std::string& path);
 
+// What the system says about a WinINet error, as one line: the standard error box shows it, and
+// the log line of a relay stop that failed at a close.
+std::string WinInetDescription(DWORD error);
+
 // The line that says the run's encoder writes its own status file, in its log folder, since the
 // shared one is not to be had.
 std::string OwnStatusFileLine(const SonafeedRun& run);

@@ -22,6 +22,7 @@ class RtmpStandIn {
 
     // "rtmp://127.0.0.1:<port>/live/s".
     std::string PublishAddress() const;
+    unsigned short Port() const { return port_; }
     // For the connections accepted from now on.
     void SetMode(Mode mode) { mode_ = mode; }
     // Connections accepted so far; each has been served in the mode it found.
