@@ -21,6 +21,11 @@ class CComboBox : public CWnd {
     int GetCurSel() const { return Send(CB_GETCURSEL, 0, 0); }
     // Leaves text empty when the position does not exist.
     void GetLBText(int index, CString& text) const;
+    // A value kept with the entry at `index`; CB_ERR when the position does not exist.
+    int SetItemData(int index, DWORD_PTR data) { return Send(CB_SETITEMDATA, index, data); }
+    DWORD_PTR GetItemData(int index) const {
+        return static_cast<DWORD_PTR>(::SendMessageA(m_hWnd, CB_GETITEMDATA, index, 0));
+    }
 
   private:
     int Send(UINT message, WPARAM wParam, LPARAM lParam) const {

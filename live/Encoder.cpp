@@ -41,7 +41,7 @@ void CSonafeedDlg::StartEncoder() {
     // A stored position that names no entry publishes at the default bitrate.
     if (bitrate.IsEmpty()) bitrate = kBitrates[kDefaultBitrateIndex];
     std::string arguments =
-        BuildEncoderArgs(m_strDevice.Text(), bitrate.Text(), m_strPublishUrl.Text(),
+        BuildEncoderArgs(EncoderDevice().Text(), bitrate.Text(), m_strPublishUrl.Text(),
                          m_bBuiltInAac ? kBuiltInAac : kLibfdkAac);
 
     OSVERSIONINFOA version{};

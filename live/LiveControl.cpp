@@ -60,7 +60,8 @@ void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent == IDT_WATCHDOG && m_bLive) {
         const DWORD result = ::WaitForSingleObject(m_pi.Process(), kWatchdogWaitMs);
         if (result == WAIT_TIMEOUT) {
-            if (m_restartSchedule.RunningTick(true)) AddLog(texts::kLive);
+            if (m_restartSchedule.RunningTick(m_statusFile.PublishedFor(kWellAfterMs)))
+                AddLog(texts::kLive);
             WatchRunningEncoder();
         } else if (result == WAIT_OBJECT_0) {
             // A refusal of libfdk_aac is no dead tick: the start with aac follows at once.
@@ -156,7 +157,8 @@ LRESULT CSonafeedDlg::OnServerChecked(WPARAM encoderRun, LPARAM answers) {
             EndStalledEncoder();
         return 0;
     }
-    if (m_serverWatch.RestartNow(answers != 0)) {
+    // Back at once, on the schedule's next attempt: a server that flaps gets no more.
+    if (m_serverWatch.RestartNow(answers != 0) && m_restartSchedule.TakeNextAttemptNow()) {
         AddLog(texts::kServerBack);
         RestartEncoder();
     }

@@ -137,6 +137,7 @@ void CStatusFile::Poll() {
         if (!Read(from, size, bytes)) return;
         m_scan.Feed(bytes, from);
         m_nScanned = from + bytes.size();
+        if (m_scan.Seen()) m_nPublishedTick = ::GetTickCount();
     }
     if (!m_bShortened) m_nHead = std::min(m_scan.Seen() ? m_scan.FirstAt() : size, kHeadBytes);
     if (size > m_nHead + kRecentBytes) Shorten(size);
@@ -174,6 +175,12 @@ CStatusFile::Health CStatusFile::Check() {
     }
     if (!m_stall.Stalled(size)) return Health::kWorking;
     return DriveFull() ? Health::kStallWatchPaused : Health::kStalled;
+}
+
+bool CStatusFile::PublishedFor(DWORD ms) const {
+    const DWORD now = ::GetTickCount();
+    if (!m_bWatched) return TicksSince(m_nStartTick, now) >= ms;
+    return m_scan.Seen() && TicksSince(m_nPublishedTick, now) >= ms;
 }
 
 // True when the drive that holds the file has no room left for the encoder's next lines.

@@ -34,6 +34,9 @@ class CStatusFile {
     // The encoder has written a progress line; also while the file is not watched, which tells
     // nothing.
     bool Published() const { return !m_bWatched || m_scan.Seen(); }
+    // It has published for at least `ms` since its first progress line (without a watched
+    // file: since its start).
+    bool PublishedFor(DWORD ms) const;
     // A silence so far is forgiven: the stall watch starts afresh.
     void RestartStallWatch() { m_stall.Reset(); }
     // After the encoder has exited: the end of its output, once; false when there is none.
@@ -62,6 +65,8 @@ class CStatusFile {
     bool m_bWatched = false;
     DWORD m_nStartTick = 0;
     ProgressScan m_scan;
+    // When the first progress line was seen.
+    DWORD m_nPublishedTick = 0;
     // How far the output has been looked through for the first progress line.
     unsigned long long m_nScanned = 0;
     StallWatch m_stall;

@@ -16,6 +16,12 @@ set "TASK=Sonafeed_%TASK:\=_%"
 if /i "%~1"=="/remove" goto remove
 
 if not exist "%FOLDER%Sonafeed.exe" goto no_program
+rem 路径里有本机代码页写不出的字符（例如韩文）时，写进任务定义的只会是“?”：先写一次读回来比较。
+set "XML=%FOLDER%Sonafeed-autostart.xml"
+> "%XML%" echo "%FOLDER%"
+set "SPELLED="
+< "%XML%" set /p "SPELLED="
+if not "%SPELLED:"=%"=="%FOLDER%" goto not_spellable
 set "ACCOUNT=%USERNAME%"
 if defined USERDOMAIN set "ACCOUNT=%USERDOMAIN%\%USERNAME%"
 rem XML 里的 & 写成 &amp;；不在引号里 echo 的值，^ 和 & 还要为 cmd 转义。
@@ -28,7 +34,6 @@ set "E_WORKDIR=%E_WORKDIR:^=^^%"
 set "E_WORKDIR=%E_WORKDIR:&=^&%"
 rem 任务定义留在本文件夹里（需要时可在任务计划程序里手动导入）。按系统的 ANSI 代码页写出、
 rem 不声明编码：schtasks 按 ANSI 读入没有 BOM 的文件。
-set "XML=%FOLDER%Sonafeed-autostart.xml"
 > "%XML%" echo ^<?xml version="1.0"?^>
 >>"%XML%" echo ^<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"^>
 >>"%XML%" echo   ^<RegistrationInfo^>^<Description^>Sonafeed 开机自启：登录后自动开始直播^</Description^>^</RegistrationInfo^>
@@ -63,6 +68,12 @@ if exist "%FOLDER%Sonafeed-autostart.xml" del "%FOLDER%Sonafeed-autostart.xml"
 echo.
 echo 已取消开机自启，任务 "%TASK%" 已删除。
 goto done
+
+:not_spellable
+del "%XML%"
+echo 本文件夹的路径里有本机代码页不能表示的字符（例如韩文），计划任务无法指向这里。
+echo 请把 Sonafeed 放到路径只含中英文的文件夹里，再运行本文件。
+goto failed_pause
 
 :no_program
 echo 本文件夹里没有 Sonafeed.exe：请把本文件和 Sonafeed.exe 放在同一个文件夹里。

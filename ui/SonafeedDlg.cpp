@@ -94,6 +94,12 @@ void CSonafeedDlg::StartUp() {
     m_strAppDir = ProgramDirectory();
     m_strFfmpegPath = m_strAppDir + kEncoderFileName;
 
+    std::string path;
+    if (!ProgramPathInAnsi(path)) {
+        // Not the missing encoder: its path cannot be given to it.
+        MessageBox(texts::kFolderNotAnsi);
+        return;
+    }
     if (_access(m_strFfmpegPath, 0) != 0) {
         MessageBox(texts::kFfmpegMissing);
         return;

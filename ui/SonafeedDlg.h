@@ -92,6 +92,7 @@ class CSonafeedDlg : public CDialog {
     void RefreshDevices();
     void ParseDeviceList(bool listingComplete);
     void FillDeviceCombo();
+    CString EncoderDevice() const;
 
     // Live broadcast (PublishCheck.cpp, Encoder.cpp, LiveControl.cpp).
     bool CheckPublishUrl();
@@ -145,6 +146,8 @@ class CSonafeedDlg : public CDialog {
     CListBox m_listLog;
     CComboBox m_comboDevice;
     CStringArray m_arrDevices;
+    // The devices' alternative names, in the same order; empty where the listing gives none.
+    CStringArray m_arrDeviceAlternatives;
     int m_nDeviceIndex = 0;
     bool m_bLive = false;
     CString m_strDevice;

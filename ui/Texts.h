@@ -14,6 +14,9 @@ inline constexpr char kTrayTip[] = "Kelvo电台推流客户端";
 
 // Message boxes.
 inline constexpr char kFfmpegMissing[] = "请把ffmpeg.exe 文件放到执行文件目录！！！";
+// The program's folder has a name that the ANSI code page cannot spell, not even by its short name.
+inline constexpr char kFolderNotAnsi[] =
+    "程序所在文件夹的路径里有本机代码页不能表示的字符：请把程序放到路径只含中英文的文件夹里！";
 inline constexpr char kCreatePipeFailed[] = "Error On CreatePipe()";
 inline constexpr char kCreateProcessFailed[] = "Error on CreateProcess()";
 

@@ -1,7 +1,5 @@
 #include "devices/core/DeviceListParser.h"
 
-#include <utility>
-
 namespace {
 
 constexpr char kStartMark[] = "DirectShow audio devices";
@@ -24,6 +22,21 @@ size_t QuotedName(const std::string& line, std::string& name) {
     return last;
 }
 
+// An "Alternative name" line gives the name before it its alternative, once.
+bool TakeAlternative(const std::string& line, DeviceListParse& result) {
+    if (!Contains(line, kAltNameMark)) return false;
+    std::string alternative;
+    if (!result.alternatives.empty() && result.alternatives.back().empty() &&
+        QuotedName(line, alternative) != std::string::npos)
+        result.alternatives.back() = alternative;
+    return true;
+}
+
+void AddName(DeviceListParse& result, const std::string& name) {
+    result.names.push_back(name);
+    result.alternatives.emplace_back();
+}
+
 DeviceListParse ParseSections(const std::vector<std::string>& lines) {
     DeviceListParse result;
     bool inSection = false;
@@ -32,6 +45,7 @@ DeviceListParse ParseSections(const std::vector<std::string>& lines) {
             if (Contains(line, kStartMark)) {
                 result.listReset = true;
                 result.names.clear();
+                result.alternatives.clear();
                 inSection = true;
             }
             continue;
@@ -40,10 +54,10 @@ DeviceListParse ParseSections(const std::vector<std::string>& lines) {
             result.fillBox = true;
             return result;
         }
-        if (Contains(line, kAltNameMark)) continue;
+        if (TakeAlternative(line, result)) continue;
         std::string name;
         if (QuotedName(line, name) != std::string::npos) {
-            result.names.push_back(name);
+            AddName(result, name);
         } else if (result.names.empty()) {
             // Something else follows the start mark: look for the next one.
             ++result.searchRestarts;
@@ -73,23 +87,30 @@ DeviceListParse ParseDeviceLines(const std::vector<std::string>& lines, bool lis
         if (Contains(line, kStartMark)) return classic;
     }
 
-    std::vector<std::string> names;
+    DeviceListParse result;
     bool ended = listingComplete;
+    // Only an audio device's alternative name is taken: another's would follow a name not kept.
+    bool lastWasAudio = false;
     for (const std::string& line : lines) {
         if (Contains(line, kNewEndMark)) {
             ended = true;
             break;
         }
-        if (Contains(line, kAltNameMark)) continue;
+        if (Contains(line, kAltNameMark)) {
+            if (lastWasAudio) TakeAlternative(line, result);
+            continue;
+        }
         std::string name;
-        if (AudioDeviceLine(line, name)) names.push_back(name);
+        lastWasAudio = AudioDeviceLine(line, name);
+        if (lastWasAudio) AddName(result, name);
     }
     // Cut short by a time-out, or nothing recognisable: leave the list as it is.
-    if (!ended || names.empty()) return classic;
-
-    DeviceListParse result;
+    if (!ended || result.names.empty()) return classic;
     result.listReset = true;
-    result.names = std::move(names);
     result.fillBox = true;
     return result;
+}
+
+std::string EncoderDeviceName(const std::string& shown, const std::string& alternative) {
+    return shown.find('?') != std::string::npos && !alternative.empty() ? alternative : shown;
 }

@@ -1,16 +1,19 @@
 #include "live/core/RtmpServer.h"
 
+#include <algorithm>
+
 namespace {
 constexpr char kScheme[] = "rtmp://";
 constexpr size_t kSchemeLength = sizeof kScheme - 1;
 constexpr char kRtmpVersion = 3;
 constexpr size_t kC1Bytes = 1536;
 
+// Decimal, and as the encoder reads it: leading zeros are no part of the number.
 bool ParsePort(const std::string& text, unsigned short& port) {
-    if (text.empty() || text.size() > 5 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    const unsigned long value = std::stoul(text);
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    const std::string digits = text.substr(std::min(text.find_first_not_of('0'), text.size() - 1));
+    if (digits.size() > 5) return false;
+    const unsigned long value = std::stoul(digits);
     if (value == 0 || value > 65535) return false;
     port = static_cast<unsigned short>(value);
     return true;

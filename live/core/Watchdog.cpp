@@ -7,11 +7,11 @@ bool IsRestartTick(int deadTicks) {
 }
 
 bool RestartSchedule::RunningTick(bool well) {
-    const bool report = m_bFirstRunningTick && (m_nDeadTicks != 0 || m_bNextTaken);
+    const bool report = m_bFirstRunningTick && (m_nDeadTicks != 0 || m_nTakenEarly != 0);
     m_bFirstRunningTick = false;
     if (well) {
         m_nDeadTicks = 0;
-        m_bNextTaken = false;
+        m_nTakenEarly = 0;
     }
     return report;
 }
@@ -20,14 +20,18 @@ bool RestartSchedule::DeadTick() {
     ++m_nDeadTicks;
     if (!IsRestartTick(m_nDeadTicks)) return false;
     // Its attempt came early: this tick has none.
-    const bool due = !m_bNextTaken;
-    m_bNextTaken = false;
-    return due;
+    if (m_nTakenEarly == 0) return true;
+    --m_nTakenEarly;
+    return false;
 }
 
 bool RestartSchedule::TakeFirstAttemptNow() {
-    if (m_nDeadTicks != 0 || m_bNextTaken) return false;
-    m_bNextTaken = true;
+    return m_nDeadTicks == 0 && m_nTakenEarly == 0 && TakeNextAttemptNow();
+}
+
+bool RestartSchedule::TakeNextAttemptNow() {
+    if (m_nTakenEarly == kAttemptsAhead) return false;
+    ++m_nTakenEarly;
     return true;
 }
 

@@ -5,9 +5,11 @@
 bool IsRestartTick(int deadTicks);
 
 // The restart attempts for an encoder that keeps dying: on the dead ticks that IsRestartTick
-// names, counted since the encoder was last well. The next attempt may be brought forward to a
-// moment between two ticks, but it is taken once only: the tick it was due on then passes
-// without one, so that nothing restarts the encoder more often than the schedule does.
+// names, counted since the encoder was last well. An attempt may be brought forward to a moment
+// between two ticks (the encoder seen gone after it was well, its server back), at most
+// kAttemptsAhead of them ahead of their ticks, and the ticks they were due on then pass without
+// one: however its server flaps, nothing restarts the encoder more often than the schedule does,
+// while a server that comes back after an outage still gets the encoder back at once.
 class RestartSchedule {
   public:
     // A new encoder has started: its first tick found running may report the recovery.
@@ -21,13 +23,20 @@ class RestartSchedule {
     // The encoder was seen gone between ticks after it was well: true when the first attempt
     // is taken now.
     bool TakeFirstAttemptNow();
+    // Its server answers again: true when the next attempt is taken now.
+    bool TakeNextAttemptNow();
 
   private:
+    static constexpr int kAttemptsAhead = 2;
     int m_nDeadTicks = 0;
-    // The next attempt on the schedule has been brought forward already.
-    bool m_bNextTaken = false;
+    // Attempts taken ahead of their ticks.
+    int m_nTakenEarly = 0;
     bool m_bFirstRunningTick = false;
 };
+
+// An encoder counts as well again once it has published this long (since its first progress
+// line): one that its service drops a few seconds after each start keeps to the back-off.
+inline constexpr unsigned long kWellAfterMs = 30000;
 
 // A healthy encoder adds a progress line to its status file twice a second, so a file that
 // keeps its size for this many ticks (30 s) means the encoder is stuck, for instance in a write

@@ -219,9 +219,21 @@ int Publish(const std::string& dir, std::map<std::string, std::string> keys) {
 
 } // namespace
 
-int main() {
+// The double's own path; by its short name where code page 936 cannot spell the long one.
+std::string ModulePath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
     char module[MAX_PATH * 2] = {};
-    GetModuleFileNameA(nullptr, module, sizeof module);
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, path, -1, module, sizeof module, nullptr, &lossy);
+    wchar_t short_path[MAX_PATH] = {};
+    if (lossy && GetShortPathNameW(path, short_path, MAX_PATH))
+        WideCharToMultiByte(CP_ACP, 0, short_path, -1, module, sizeof module, nullptr, nullptr);
+    return module;
+}
+
+int main() {
+    const std::string module = ModulePath();
     std::string dir = module;
     size_t slash = dir.find_last_of("\\/");
     dir.erase(slash == std::string::npos ? 0 : slash);

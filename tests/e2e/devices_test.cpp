@@ -128,6 +128,69 @@ TEST(Devices, AListingInTheAnsiCodePageIsUsedAsItIs) {
     ASSERT_TRUE(EndLive(run));
 }
 
+// A folder whose name code page 936 cannot spell, in the temporary folder, for the object's
+// lifetime; the test reaches it by its short name.
+class FolderOutsideCp936 {
+  public:
+    FolderOutsideCp936() {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        // Hangul: "broadcast".
+        path_ = std::wstring(temp) + L"\xBC29\xC1A1";
+        CreateDirectoryW(path_.c_str(), nullptr);
+        wchar_t short_name[MAX_PATH] = {};
+        if (GetShortPathNameW(path_.c_str(), short_name, MAX_PATH))
+            short_name_ = Cp936FromWide(short_name);
+    }
+    ~FolderOutsideCp936() { RemoveDirectoryW(path_.c_str()); }
+    FolderOutsideCp936(const FolderOutsideCp936&) = delete;
+    FolderOutsideCp936& operator=(const FolderOutsideCp936&) = delete;
+    // Empty when the folder has no short name.
+    const std::string& ShortName() const { return short_name_; }
+
+  private:
+    std::wstring path_;
+    std::string short_name_;
+};
+
+// A device whose name code page 936 cannot spell is shown as the listing's conversion leaves it
+// and goes to the encoder by its alternative name; a program folder whose name it cannot spell is
+// used by its short name, so that the program finds its encoder and broadcasts from there.
+TEST(Devices, NamesThatCodePage936CannotSpellStillGoOnAir) {
+    FolderOutsideCp936 folder;
+    if (folder.ShortName().empty()) GTEST_SKIP() << "no short names on this volume";
+    SonafeedRun::Options options;
+    options.parent = folder.ShortName();
+    SonafeedRun run(options);
+    // ® and Hangul, in the order of their alternative names wave_{1} and wave_{2}.
+    ASSERT_TRUE(UseListing(run, ClassicListing({u8"Microphone Array (Intel\u00ae Smart Sound)",
+                                                u8"\ub9c8\uc774\ud06c (Realtek)", "Line In"})));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog()) << "a box instead: " << ui::MessageBoxText(run.Popup());
+    HWND dialog = run.Dialog();
+    const Names items = ui::ComboItems(dialog, ids::kDevice);
+    const struct {
+        std::string shown, opened;
+    } devices[] = {
+        {"Microphone Array (Intel? Smart Sound)", "@device_cm_{33D9A762}\\wave_{1}"},
+        {"??? (Realtek)", "@device_cm_{33D9A762}\\wave_{2}"},
+        {"Line In", "Line In"},
+    };
+    ASSERT_TRUE(ui::SetControlText(dialog, ids::kPublishUrl, ConfigDb().publish));
+    for (const auto& device : devices) {
+        SCOPED_TRACE(device.shown);
+        const auto position = std::find(items.begin(), items.end(), device.shown);
+        ASSERT_NE(position, items.end());
+        ASSERT_TRUE(ui::SelectComboItem(dialog, ids::kDevice, int(position - items.begin())));
+        ASSERT_TRUE(GoLive(run));
+        EXPECT_NE(run.PublishRuns().back().find("audio=\"" + device.opened + "\""),
+                  std::string::npos)
+            << run.PublishRuns().back();
+        ASSERT_TRUE(EndLive(run));
+    }
+    EXPECT_TRUE(run.Close());
+}
+
 TEST(Devices, TheNewerListingFormatGivesTheAudioDevicesOnly) {
     SonafeedRun run;
     ASSERT_TRUE(UseListing(run, NewerListing({{"Cam Vexo 2", "video"},

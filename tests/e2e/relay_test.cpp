@@ -422,13 +422,16 @@ TEST(Relay, UnreachableServiceWithAHeldRelay) {
     HWND dialog = run.Dialog();
     ASSERT_EQ(ButtonText(run, ids::kStartPull), kStopPull);
 
-    // Going live from the tray, as an unattended /live does: the "del" cannot be sent, the
-    // broadcast does not start.
+    // Going live from the tray while the operator works in another program, as an unattended
+    // /live does: the "del" cannot be sent, the broadcast does not start.
     ASSERT_TRUE(HideToTray(dialog));
     service.StopListening();
-    SonafeedRun::LaterStart live = run.StartAgain("/live");
-    ConfirmErrorBox(run);
-    EXPECT_TRUE(live.WaitForExit());
+    {
+        OtherWindowInFront other;
+        SonafeedRun::LaterStart live = run.StartAgain("/live");
+        ConfirmErrorBox(run);
+        EXPECT_TRUE(live.WaitForExit());
+    }
     SonafeedRun::LaterStart show = run.StartAgain("");
     EXPECT_TRUE(show.WaitForExit());
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog); }));

@@ -124,6 +124,17 @@ def check_autostart(build, folder):
     for other in pair:
         run_script(run, other, "取消开机自启.cmd")
 
+    # A folder whose name code page 936 cannot spell (Hangul) gets no task, and says why.
+    korean = folder.parent / "pair" / "방송"
+    korean.mkdir()
+    for script in ("设置开机自启.cmd", "Sonafeed.exe"):
+        shutil.copy(folder / script, korean / script)
+    before = set(tasks.glob("Sonafeed_*"))
+    code, out = run_script(run, korean, "设置开机自启.cmd")
+    check("a folder that code page 936 cannot spell gets no task, and the script says why",
+          code == 1 and "本机代码页不能表示" in out and set(tasks.glob("Sonafeed_*")) == before
+          and not (korean / "Sonafeed-autostart.xml").exists(), out)
+
 
 def main():
     dist, build = Path(sys.argv[1]).resolve(), Path(sys.argv[2]).resolve()

@@ -8,8 +8,13 @@ std::string Describe(const DeviceListParse& p) {
     std::string text = "reset=" + std::to_string(p.listReset) +
                        " fill=" + std::to_string(p.fillBox) +
                        " restarts=" + std::to_string(p.searchRestarts) + " names=[";
-    for (size_t i = 0; i < p.names.size(); ++i)
+    for (size_t i = 0; i < p.names.size(); ++i) {
         text += (i ? "|" : "") + p.names[i];
+        // The alternative name, where there is one.
+        if (i < p.alternatives.size() && !p.alternatives[i].empty())
+            text += "=" + p.alternatives[i];
+    }
+    if (p.alternatives.size() != p.names.size()) text += " (alternatives out of step)";
     return text + "]";
 }
 
@@ -44,7 +49,9 @@ const Case kCases[] = {
       "[dshow @ 02c8e1a0]  \"Mic Array (Tessaly HD Audio)\"", kAlt,
       "[dshow @ 02c8e1a0]  \"Line In (Orvane USB)\"", kAlt, kEnd, "  \"After End\""},
      true,
-     "reset=1 fill=1 restarts=0 names=[Mic Array (Tessaly HD Audio)|Line In (Orvane USB)]"},
+     "reset=1 fill=1 restarts=0 names=[Mic Array (Tessaly HD "
+     "Audio)=@device_cm_{33D9A762}\\wave_{9A}|Line In (Orvane "
+     "USB)=@device_cm_{33D9A762}\\wave_{9A}]"},
     {"quotes inside names, trimmed of nothing",
      {kStart, "  \"Mic \"Pro\" X \"", "\"\"A\"\"", kEnd},
      true,
@@ -101,15 +108,19 @@ const Case kCases[] = {
      {"ffmpeg version 7.1", kNewCam, kNewAlt, kNewMic, kNewAlt, kNewBoth, kNewAlt, kNewNone,
       kNewAlt, kNewEnd, "[dshow @ 01] \"After\" (audio)"},
      false,
-     "reset=1 fill=1 restarts=0 names=[Mic Array (Tessaly HD Audio)|Capture \"X\" (2)]"},
+     "reset=1 fill=1 restarts=0 names=[Mic Array (Tessaly HD "
+     "Audio)=@device_cm_{33D9A762}\\wave_{9A}|Capture \"X\" "
+     "(2)=@device_cm_{33D9A762}\\wave_{9A}]"},
     {"newer format ending in the dummy line",
      {kNewMic, kNewAlt, kEnd},
      false,
-     "reset=1 fill=1 restarts=0 names=[Mic Array (Tessaly HD Audio)]"},
+     "reset=1 fill=1 restarts=0 names=[Mic Array (Tessaly HD "
+     "Audio)=@device_cm_{33D9A762}\\wave_{9A}]"},
     {"newer format without end line, tool exited",
      {kNewCam, kNewMic, kNewAlt},
      true,
-     "reset=1 fill=1 restarts=0 names=[Mic Array (Tessaly HD Audio)]"},
+     "reset=1 fill=1 restarts=0 names=[Mic Array (Tessaly HD "
+     "Audio)=@device_cm_{33D9A762}\\wave_{9A}]"},
     {"newer format without end line, cut short", {kNewCam, kNewMic, kNewAlt}, false, kUnchanged},
     {"newer format with video devices only",
      {kNewCam, kNewAlt, kNewNone, kNewEnd},
@@ -127,7 +138,7 @@ const Case kCases[] = {
     {"newer format Chinese name with a 0x5C trail byte",
      {"[dshow @ 01] \"麦克风 (誠)\" (audio)", kNewAlt, kNewEnd},
      true,
-     "reset=1 fill=1 restarts=0 names=[麦克风 (誠)]"},
+     "reset=1 fill=1 restarts=0 names=[麦克风 (誠)=@device_cm_{33D9A762}\\wave_{9A}]"},
 };
 
 } // namespace
@@ -146,5 +157,21 @@ TEST(DeviceListParser, CarriageReturnsAtLineEndsChangeNothing) {
         for (std::string& line : lines)
             line += '\r';
         EXPECT_EQ(Describe(ParseDeviceLines(lines, c.listingComplete)), c.expected);
+    }
+}
+
+TEST(DeviceListParser, ANameCodePage936CannotSpellGoesToTheEncoderByItsAlternative) {
+    const std::string alternative = "@device_cm_{33D9A762}\\wave_{9A}";
+    const struct {
+        std::string shown, alternative, opened;
+    } cases[] = {
+        {"Microphone Array (Intel? Smart Sound)", alternative, alternative},
+        {"??? ???", alternative, alternative},
+        {"麦克风 (Tessaly HD Audio)", alternative, "麦克风 (Tessaly HD Audio)"},
+        {"Line In?", "", "Line In?"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        EXPECT_EQ(EncoderDeviceName(c.shown, c.alternative), c.opened);
     }
 }

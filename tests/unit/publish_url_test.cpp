@@ -96,6 +96,10 @@ TEST(RtmpServer, HostAndPortOfTheAddress) {
         {"rtmp://127.0.0.1:1936/live/s", true, "127.0.0.1", 1936},
         {"rtmp://h:65535/a/s", true, "h", 65535},
         {"rtmp://h:01/a/s", true, "h", 1},
+        // Leading zeros, as the encoder reads the port.
+        {"rtmp://h:019389/a/s", true, "h", 19389},
+        {"rtmp://h:0000000001935/a/s", true, "h", 1935},
+        {"rtmp://h:000/a/s", false, "", 0},
         {"rtmp://h?x=1/a/s", true, "h", 1935},
         {"rtmp://user:secret@h:1937/a/s", true, "h", 1937},
         {"rtmp://[::1]:1938/live/s", true, "::1", 1938},

@@ -17,10 +17,10 @@ TEST(Watchdog, RestartsAtPowersOfTwoThenEveryThirtyTwoTicks) {
     EXPECT_EQ(restarts, expected);
 }
 
-TEST(Watchdog, AttemptsComeOnScheduleAndOnlyTheFirstComesEarly) {
+TEST(Watchdog, AttemptsComeOnScheduleAndNeverMoreOften) {
     // One letter per event: a tick that found the encoder dead (d) or running (r; w: running and
-    // well again), the encoder seen gone between ticks (g), a start by the operator (s). The
-    // outcome marks the restarts (R) and the recoveries reported (L).
+    // well again), the encoder seen gone between ticks (g), its server back (b), a start by the
+    // operator (s). The outcome marks the restarts (R) and the recoveries reported (L).
     const struct {
         const char* name;
         std::string events, outcome;
@@ -34,6 +34,10 @@ TEST(Watchdog, AttemptsComeOnScheduleAndOnlyTheFirstComesEarly) {
         {"well again: the count starts over", "dwdd", "RLRR"},
         // The count is the operator's too: the next start carries it on.
         {"a start while counting is reported", "ddddsw", "RR.R.L"},
+        {"a server back after an outage: at once", "ddddbdddd", "RR.RR...."},
+        {"a server that flaps: two attempts ahead, no more", "gbbdddd", "RR....R"},
+        {"dropped a few seconds after each start: the back-off holds", "grddrddrdddd",
+         "RL.RL.RL...R"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -44,6 +48,7 @@ TEST(Watchdog, AttemptsComeOnScheduleAndOnlyTheFirstComesEarly) {
             bool reported = false;
             if (event == 'd') restart = schedule.DeadTick();
             if (event == 'g') restart = schedule.TakeFirstAttemptNow();
+            if (event == 'b') restart = schedule.TakeNextAttemptNow();
             if (event == 'r' || event == 'w') reported = schedule.RunningTick(event == 'w');
             if (event == 's' || restart) schedule.EncoderStarted();
             outcome += restart ? 'R' : reported ? 'L' : '.';

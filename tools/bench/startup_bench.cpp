@@ -2,7 +2,9 @@
 // tool's own run, and one open API request against a local stand-in:
 //   sonafeed_bench [--runs=N] [--requests=N]     (defaults 20, 20)
 // The start-up variants and the listing run take turns, so that a load on the machine falls on
-// all of them alike. Prints medians and ratios.
+// all of them alike. Prints medians and ratios. Also times log lines added to an empty and a full
+// log list, and with --restart-minutes=N counts the restarts of encoders that the service does
+// not keep, of this build or of the one --exe=PATH names.
 #include <windows.h>
 #include <wininet.h>
 
@@ -10,7 +12,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +24,8 @@
 #include "settings/core/ConfigLines.h"
 #include "tests/e2e/support/HostPath.h"
 #include "tests/e2e/support/OpenApiStandIn.h"
+#include "tests/e2e/support/OperatorSteps.h"
+#include "tests/e2e/support/RtmpStandIn.h"
 #include "tests/e2e/support/SonafeedControls.h"
 #include "tests/e2e/support/SonafeedRun.h"
 #include "tests/e2e/support/UiDriver.h"
@@ -32,6 +38,9 @@ using namespace e2e;
 
 int runs = 20;
 int requests = 20;
+// Restarts per minute are measured only when asked for, since that takes minutes.
+int restart_minutes = 0;
+std::string restart_exe;
 
 constexpr char kBareCaption[] = "Bare dialog";
 constexpr char kPublishUrl[] = "rtmp://1000.push.kelvo.net/live/bench";
@@ -344,14 +353,57 @@ TEST(Bench, LogLines) {
     std::fflush(stdout);
 }
 
+// How often an encoder that its service does not keep is started, counted over minutes: behind a
+// server that answers every other check (it drops half of the connections and every publish),
+// and behind one that takes each publish and drops it after 7 s. Both run at once.
+TEST(Bench, RestartsPerMinute) {
+    if (restart_minutes == 0) GTEST_SKIP() << "--restart-minutes=N measures restarts";
+    const struct {
+        const char* name;
+        RtmpStandIn::Mode server;
+        const char* control;
+    } cases[] = {
+        {"server that flaps", RtmpStandIn::Mode::kFlap, "exit_after_ms=0\r\n"},
+        {"publish dropped after 7 s", RtmpStandIn::Mode::kAnswer, "exit_after_ms=7000\r\n"},
+    };
+    std::vector<std::unique_ptr<RtmpStandIn>> servers;
+    std::vector<std::unique_ptr<SonafeedRun>> started;
+    for (const auto& c : cases) {
+        servers.push_back(std::make_unique<RtmpStandIn>(c.server));
+        SonafeedRun::Options options;
+        if (!restart_exe.empty()) options.exe = WindowsPathOf(restart_exe);
+        started.push_back(std::make_unique<SonafeedRun>(options));
+        SonafeedRun& run = *started.back();
+        ASSERT_TRUE(run.WriteFileBytes("ffmpeg-double.txt", c.control));
+        ASSERT_TRUE(StartShown(run));
+        ASSERT_TRUE(
+            ui::SetControlText(run.Dialog(), ids::kPublishUrl, servers.back()->PublishAddress()));
+        ASSERT_TRUE(ui::Click(run.Dialog(), ids::kStartLive));
+    }
+    // A bench, not a test: the count over a fixed time is the figure.
+    Sleep(static_cast<DWORD>(restart_minutes) * 60000);
+    std::printf("\nencoder starts per minute over %d minutes\n\n", restart_minutes);
+    for (size_t i = 0; i < started.size(); ++i) {
+        const size_t starts = started[i]->PublishRuns().size();
+        std::printf("| %-28s | %5zu starts | %6.1f a minute |\n", cases[i].name, starts,
+                    double(starts) / restart_minutes);
+    }
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
-        if (!ParseCount(argv[i], "--runs=", 1, &runs) &&
-            !ParseCount(argv[i], "--requests=", 1, &requests)) {
-            std::fprintf(stderr, "usage: %s [--runs=N] [--requests=N]\n", argv[0]);
+        if (std::strncmp(argv[i], "--exe=", 6) == 0 && argv[i][6]) {
+            restart_exe = argv[i] + 6;
+        } else if (!ParseCount(argv[i], "--runs=", 1, &runs) &&
+                   !ParseCount(argv[i], "--requests=", 1, &requests) &&
+                   !ParseCount(argv[i], "--restart-minutes=", 1, &restart_minutes)) {
+            std::fprintf(stderr,
+                         "usage: %s [--runs=N] [--requests=N] [--restart-minutes=N [--exe=PATH]]\n",
+                         argv[0]);
             return 2;
         }
     }

@@ -89,6 +89,13 @@ std::string OwnStatusFileLine(const SonafeedRun& run) {
     return expected::kOwnStatusFile + run.PathOf("log\\NetStatus.txt");
 }
 
+OtherWindowInFront::OtherWindowInFront()
+    : window_(CreateWindowExA(WS_EX_TOPMOST, "STATIC", "other program", WS_POPUP | WS_VISIBLE, 0,
+                              0, 200, 100, nullptr, nullptr, nullptr, nullptr)) {
+    SetForegroundWindow(window_);
+    SetActiveWindow(window_);
+}
+
 std::string WinInetDescription(DWORD error) {
     char* text = nullptr;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |

@@ -44,6 +44,19 @@ bool WaitForMessages(const SonafeedRun& run, size_t count, DWORD timeout_ms = kP
 
 bool Exists(const std::string& path);
 
+// A window of the test's own in front of all others for the object's lifetime, so that the
+// program is not the active one, as when the operator works in another program.
+class OtherWindowInFront {
+  public:
+    OtherWindowInFront();
+    ~OtherWindowInFront() { DestroyWindow(window_); }
+    OtherWindowInFront(const OtherWindowInFront&) = delete;
+    OtherWindowInFront& operator=(const OtherWindowInFront&) = delete;
+
+  private:
+    HWND window_;
+};
+
 // What the system says about a WinINet error, as one line: the standard error box shows it, and
 // the log line of a relay stop that failed at a close.
 std::string WinInetDescription(DWORD error);

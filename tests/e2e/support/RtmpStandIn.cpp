@@ -34,7 +34,9 @@ void RtmpStandIn::AcceptLoop() {
         const SOCKET connection = accept(listener_, nullptr, nullptr);
         if (connection == INVALID_SOCKET) continue;
         // Read before the count, so that a test that saw the count knows how it was served.
-        const Mode mode = mode_;
+        const Mode mode = mode_ != Mode::kFlap ? mode_.load()
+                          : connections_ % 2   ? Mode::kAnswer
+                                               : Mode::kDrop;
         ++connections_;
         std::string opening;
         char buffer[kClientOpeningBytes];

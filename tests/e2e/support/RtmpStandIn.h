@@ -1,6 +1,7 @@
 // The first step of an RTMP server on 127.0.0.1, for the checks that Sonafeed makes of the
 // publish address's server while its encoder is down: it answers the handshake's opening, or
-// accepts each connection and drops it at once, as a proxy in front of a dead server does.
+// accepts each connection and drops it at once, as a proxy in front of a dead server does, or
+// does each in turn, as a flapping server.
 // Nothing is ever published to it: the encoder double publishes nowhere.
 #pragma once
 
@@ -13,7 +14,7 @@ namespace e2e {
 
 class RtmpStandIn {
   public:
-    enum class Mode { kAnswer, kDrop };
+    enum class Mode { kAnswer, kDrop, kFlap };
 
     explicit RtmpStandIn(Mode mode);
     ~RtmpStandIn();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tests/e2e/support/Cp936.h"
 #include "tests/e2e/support/UiDriver.h"
 
 namespace e2e {
@@ -194,18 +195,23 @@ std::optional<std::string> SonafeedRun::ReadFileBytes(const std::string& name) c
 ::testing::AssertionResult SonafeedRun::Launch(const std::string& arguments,
                                                PROCESS_INFORMATION& info,
                                                const std::string& dir) const {
-    const std::string& from = dir.empty() ? dir_ : dir;
-    std::string exe = from + "\\" + kExeName;
-    std::string command_line = "\"" + exe + "\"";
-    if (!arguments.empty()) command_line += " " + arguments;
+    // By the folder's long name, as Explorer or a task starts it, also where the test reaches
+    // the folder by its short name (one that code page 936 cannot spell).
+    const std::wstring given = WideFromCp936(dir.empty() ? dir_ : dir);
+    std::wstring from(MAX_PATH, L'\0');
+    from.resize(GetLongPathNameW(given.c_str(), &from[0], MAX_PATH));
+    if (from.empty()) from = given;
+    const std::wstring exe = from + L"\\" + WideFromCp936(kExeName);
+    std::wstring command_line = L"\"" + exe + L"\"";
+    if (!arguments.empty()) command_line += L" " + WideFromCp936(arguments);
     std::string environment = EnvironmentBlock(options_.environment);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     // Suspended until it is in the job, so that its encoder children are in it too.
-    if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+    if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                         environment.data(), from.c_str(), &startup, &info))
         return ::testing::AssertionFailure()
-               << "cannot start " << exe << ": error " << GetLastError();
+               << "cannot start " << Cp936FromWide(exe) << ": error " << GetLastError();
     AssignProcessToJobObject(TestJob(), info.hProcess);
     ResumeThread(info.hThread);
     CloseHandle(info.hThread);
