@@ -24,6 +24,9 @@ class CWnd {
         return ::SetTimer(m_hWnd, id, milliseconds, nullptr);
     }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+    // WM_SETREDRAW: while off, changes are not drawn; Invalidate() draws them all at once.
+    void SetRedraw(BOOL redraw) { ::SendMessageA(m_hWnd, WM_SETREDRAW, redraw, 0); }
+    void Invalidate() { ::InvalidateRect(m_hWnd, nullptr, TRUE); }
     // A message box owned by this window, captioned with the application name.
     int MessageBox(const char* text, UINT type = MB_OK);
 

@@ -33,10 +33,14 @@ void CSonafeedDlg::AddLog(CString message) {
     const std::tm* local = _localtime64(&now);
     const CString line(FormatLogLine(local, message.Text()));
     const CString path = m_strAppDir + "\\" + LogFileName(local);
-    // An explicit position is kept by the sorted list box, so the newest line stays on top.
+    // An explicit position is kept by the sorted list box, so the newest line stays on top. Past
+    // the cap the oldest line goes from the bottom (a shorter list has no such position); both
+    // are drawn at once, since the box draws itself after each change otherwise.
+    m_listLog.SetRedraw(FALSE);
     m_listLog.InsertString(0, line);
-    // Past the cap the oldest line goes from the bottom; a shorter list has no such position.
     m_listLog.DeleteString(kLogLinesShown);
+    m_listLog.SetRedraw(TRUE);
+    m_listLog.Invalidate();
     AppendToLogFile(path, line);
 }
 
