@@ -15,8 +15,8 @@ struct DeviceListParse {
     // Each name's alternative name ("@device_..."), which the encoder takes in place of the
     // name; empty where the listing gives none.
     std::vector<std::string> alternatives;
-    bool fillBox = false;           // the list ended properly: the device box is refilled
-    int searchRestarts = 0;         // how many times texts::kDeviceSearchRestart was logged
+    bool fillBox = false;   // the list ended properly: the device box is refilled
+    int searchRestarts = 0; // how many times texts::kDeviceSearchRestart was logged
 };
 
 // `lines` come without their LF (a trailing CR is harmless). `listingComplete` tells whether the

@@ -163,6 +163,5 @@ int main() {
         Print(rewrite.error);
         return 1;
     }
-    return Publish(config.encoder,
-                   (config.debug_ts ? L" -debug_ts" : L"") + rewrite.command_line);
+    return Publish(config.encoder, (config.debug_ts ? L" -debug_ts" : L"") + rewrite.command_line);
 }

@@ -90,8 +90,8 @@ std::string OwnStatusFileLine(const SonafeedRun& run) {
 }
 
 OtherWindowInFront::OtherWindowInFront()
-    : window_(CreateWindowExA(WS_EX_TOPMOST, "STATIC", "other program", WS_POPUP | WS_VISIBLE, 0,
-                              0, 200, 100, nullptr, nullptr, nullptr, nullptr)) {
+    : window_(CreateWindowExA(WS_EX_TOPMOST, "STATIC", "other program", WS_POPUP | WS_VISIBLE, 0, 0,
+                              200, 100, nullptr, nullptr, nullptr, nullptr)) {
     SetForegroundWindow(window_);
     SetActiveWindow(window_);
 }
