@@ -7,8 +7,8 @@
 namespace {
 
 bool SameParse(const DeviceListParse& a, const DeviceListParse& b) {
-    return a.listReset == b.listReset && a.names == b.names && a.fillBox == b.fillBox &&
-           a.searchRestarts == b.searchRestarts;
+    return a.listReset == b.listReset && a.names == b.names && a.alternatives == b.alternatives &&
+           a.fillBox == b.fillBox && a.searchRestarts == b.searchRestarts;
 }
 
 bool QuotedInSomeLine(const std::string& name, const std::vector<std::string>& lines) {
@@ -34,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& name : parse.names) {
         Require(QuotedInSomeLine(name, lines), "every name stands between quotes in a line");
     }
+    Require(parse.alternatives.size() == parse.names.size(), "an alternative for every name");
 
     // A CR left at each line's end (a file written with CR CR LF) must not change anything.
     std::vector<std::string> withCr = lines;

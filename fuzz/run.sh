@@ -14,7 +14,7 @@ build=${SONAFEED_FUZZ_BUILD:-$root/build/fuzz}
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(config_lines device_list publish_url pull_request encoder_args)
+[ ${#targets[@]} -gt 0 ] || targets=(config_lines device_list publish_url pull_request encoder_args audio_levels)
 read -r -a options <<<"${SONAFEED_FUZZ_OPTIONS:-}"
 
 cmake -S "$fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
