@@ -46,6 +46,12 @@ add_executable(Sonafeed WIN32
     live/LiveControl.cpp
     live/RtmpProbe.cpp
     live/StatusFile.cpp
+    live/EncoderHealth.cpp
+    live/Levels.cpp
+    relay/Backup.cpp
+    ui/LevelMeter.cpp
+    ui/LabelFit.cpp
+    ui/SettingsDlg.cpp
     relay/OpenApiClient.cpp
     relay/RelayControl.cpp
     res/Sonafeed.rc)

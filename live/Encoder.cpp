@@ -5,7 +5,7 @@
 #include "framework/SystemFunction.h"
 #include "framework/core/Utf8.h"
 #include "live/core/EncoderCommand.h"
-#include "live/core/EncoderStatus.h"
+#include "live/core/AudioLevels.h"
 #include "ui/SonafeedDlg.h"
 #include "ui/Texts.h"
 #include "ui/core/LogLine.h"
@@ -40,17 +40,21 @@ void CSonafeedDlg::StartEncoder() {
     m_comboBitrate.GetLBText(m_nBitrateIndex, bitrate);
     // A stored position that names no entry publishes at the default bitrate.
     if (bitrate.IsEmpty()) bitrate = kBitrates[kDefaultBitrateIndex];
-    std::string arguments =
-        BuildEncoderArgs(EncoderDevice().Text(), bitrate.Text(), m_strPublishUrl.Text(),
-                         m_bBuiltInAac ? kBuiltInAac : kLibfdkAac);
+    // While the relay has the stream the encoder only measures the device, for its sound to
+    // return.
+    const std::string device = EncoderDevice().Text();
+    std::string arguments = m_bBackupOnAir
+                                ? BuildMonitorArgs(device, kLevelFilters)
+                                : BuildEncoderArgs(device, bitrate.Text(), m_strPublishUrl.Text(),
+                                                   m_health.AacEncoder(), m_health.LevelFilters());
 
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     const bool nt = ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
     bool ownFirstUsed = false;
     const HANDLE status =
-        m_statusFile.OpenForEncoder(m_strAppDir + "\\" + kLogFolder, nt, ownFirstUsed);
-    if (ownFirstUsed) AddLog(CString(texts::kOwnStatusFile) + m_statusFile.Path());
+        m_health.File().OpenForEncoder(m_strAppDir + "\\" + kLogFolder, nt, ownFirstUsed);
+    if (ownFirstUsed) AddLog(CString(texts::kOwnStatusFile) + m_health.File().Path());
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -60,7 +64,7 @@ void CSonafeedDlg::StartEncoder() {
     startup.hStdError = status;
     // A failed start leaves no child; the watchdog reports it at its next tick.
     if (m_pi.CreateSuspended(m_strFfmpegPath, arguments, startup, {status})) m_job.Adopt(m_pi);
-    m_statusFile.Watch(m_pi.IsValid());
+    m_health.Watch(m_pi.IsValid());
     m_restartSchedule.EncoderStarted();
     ++m_nEncoderRun;
     m_serverWatch.Reset();
@@ -70,7 +74,8 @@ void CSonafeedDlg::StopEncoder() {
     // Does not wait for the child to end; safe without a child.
     if (m_pi.IsValid()) ::TerminateProcess(m_pi.Process(), 0);
     m_pi.Close();
-    m_statusFile.Close();
+    m_health.File().Close();
+    ClearLevels();
 }
 
 // An encoder of this installation that runs in this Windows session before this program has
@@ -96,47 +101,42 @@ void CSonafeedDlg::EndLeftoverEncoders() {
     if (ended) AddLog(texts::kLeftoverEncoderEnded);
 }
 
-// Logs an exited encoder's last line, once. True when that encoder refused libfdk_aac, so that
-// the next start, with the built-in aac, can follow at once.
+// Logs an exited encoder's last line, once. True when that encoder refused libfdk_aac or the
+// measuring filters, so that the next start, without them, can follow at once.
 bool CSonafeedDlg::ReportEncoderExit() {
-    std::string tail;
-    bool cut = false;
-    if (!m_statusFile.TakeLastWords(tail, cut)) return false;
-    CString line(LastStatusLine(tail, cut));
-    if (line.IsEmpty()) return false;
-    // An encoder build that prints in the ANSI code page already gives text that is not UTF-8.
-    if (IsValidUtf8(line.Text())) Utf8ToAnsi(&line);
-    AddLog(CString(texts::kEncoderSays) + line);
-    const bool refused = !m_bBuiltInAac && LacksLibfdkAac(tail);
-    if (refused) UseBuiltInAac();
-    return refused;
+    CEncoderHealth::Exit exit;
+    if (!m_health.TakeExit(exit)) return false;
+    if (!exit.lastLine.empty()) {
+        CString line(exit.lastLine);
+        // An encoder build that prints in the ANSI code page already gives text that is not
+        // UTF-8.
+        if (IsValidUtf8(line.Text())) Utf8ToAnsi(&line);
+        AddLog(CString(texts::kEncoderSays) + line);
+    }
+    if (exit.refusedLibfdkAac && m_health.UseBuiltInAac()) AddLog(texts::kBuiltInAacFallback);
+    if (exit.refusedLevels) AddLog(texts::kLevelsRefused);
+    return exit.refusedLibfdkAac || exit.refusedLevels;
 }
 
 // A build whose banner says it lacks libfdk_aac starts with the built-in aac from the first
 // start on, instead of being refused first.
 void CSonafeedDlg::ReadEncoderBanner(const std::string& output) {
-    if (LibfdkAacInBanner(output) == LibfdkAac::kAbsent) UseBuiltInAac();
-}
-
-void CSonafeedDlg::UseBuiltInAac() {
-    if (m_bBuiltInAac) return;
-    m_bBuiltInAac = true;
-    AddLog(texts::kBuiltInAacFallback);
+    if (m_health.ReadBanner(output)) AddLog(texts::kBuiltInAacFallback);
 }
 
 // At each watchdog tick while the encoder runs. A file that stopped growing because its drive
 // is full says nothing of the encoder: the watch pauses (said once) until the file grows again.
 void CSonafeedDlg::WatchRunningEncoder() {
-    switch (m_statusFile.Check()) {
-    case CStatusFile::Health::kWorking:
+    switch (m_health.Check()) {
+    case CEncoderHealth::Verdict::kWorking:
         break;
-    case CStatusFile::Health::kStalled:
+    case CEncoderHealth::Verdict::kStalled:
         OnEncoderStalled();
         break;
-    case CStatusFile::Health::kStallWatchPaused:
+    case CEncoderHealth::Verdict::kStallWatchPaused:
         AddLog(texts::kStallWatchPaused);
         break;
-    case CStatusFile::Health::kNeverPublished:
+    case CEncoderHealth::Verdict::kNeverPublished:
         EndStalledEncoder();
         break;
     }

@@ -9,9 +9,9 @@
 namespace {
 constexpr UINT kWatchdogPeriodMs = 5000;
 constexpr DWORD kWatchdogWaitMs = 100;
-// Between the watchdog's ticks a down encoder is looked after this often: a refusal of
-// libfdk_aac is answered well within a second.
-constexpr UINT kEncoderWatchPeriodMs = 250;
+// Between the watchdog's ticks the encoder is looked after this often: a refusal of libfdk_aac
+// is answered well within a second, and the level meter moves ten times a second.
+constexpr UINT kEncoderWatchPeriodMs = 100;
 // At most one connection to the server in this time.
 constexpr DWORD kServerCheckSpacingMs = 1000;
 } // namespace
@@ -19,8 +19,11 @@ constexpr DWORD kServerCheckSpacingMs = 1000;
 void CSonafeedDlg::OnStartLive() {
     m_bLive = !m_bLive;
     if (!m_bLive) {
+        // A relay that stands in for a silent studio goes with the broadcast, unless auto-pull
+        // asks for the relay once the broadcast ends.
+        const bool backup = m_bBackupOnAir;
         EndLive();
-        if (!m_bPulling && m_nAutoPull != 0) OnStartPull();
+        if (backup ? m_nAutoPull == 0 : !m_bPulling && m_nAutoPull != 0) OnStartPull();
         return;
     }
     UpdateData(TRUE);
@@ -53,6 +56,7 @@ void CSonafeedDlg::EndLive() {
     KillTimer(IDT_ENCODER_WATCH);
     SetDlgItemText(IDC_START_LIVE, texts::kStartLive);
     AddLog(texts::kLiveClosed);
+    EndSilenceWatch();
 }
 
 void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
@@ -60,7 +64,7 @@ void CSonafeedDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent == IDT_WATCHDOG && m_bLive) {
         const DWORD result = ::WaitForSingleObject(m_pi.Process(), kWatchdogWaitMs);
         if (result == WAIT_TIMEOUT) {
-            if (m_restartSchedule.RunningTick(m_statusFile.PublishedFor(kWellAfterMs)))
+            if (m_restartSchedule.RunningTick(m_health.PublishedFor(kWellAfterMs)))
                 AddLog(texts::kLive);
             WatchRunningEncoder();
         } else if (result == WAIT_OBJECT_0) {
@@ -95,7 +99,7 @@ void CSonafeedDlg::RestartEncoderOnSchedule() {
 // dead connection. One that has made none yet may be waiting for a slow server: its server
 // decides, where it can be checked, until the status file's limit for a first progress line.
 void CSonafeedDlg::OnEncoderStalled() {
-    if (m_bServerKnown && !m_statusFile.Published() && CheckServer()) return;
+    if (m_bServerKnown && !m_health.Published() && CheckServer()) return;
     EndStalledEncoder();
 }
 
@@ -117,9 +121,11 @@ void CSonafeedDlg::RestartEncoder() {
 void CSonafeedDlg::WatchEncoderBetweenTicks() {
     const DWORD state = m_pi.IsValid() ? ::WaitForSingleObject(m_pi.Process(), 0) : WAIT_FAILED;
     if (state == WAIT_TIMEOUT) {
-        m_statusFile.Poll();
+        m_health.Poll();
+        ShowLevels();
         return;
     }
+    ClearLevels();
     if (ReportEncoderExit()) {
         RestartEncoder();
         return;
@@ -151,8 +157,8 @@ LRESULT CSonafeedDlg::OnServerChecked(WPARAM encoderRun, LPARAM answers) {
     // The encoder runs: it was checked for a stall before its first progress. A server that
     // answers gives it another while, up to the limit for a first progress line.
     if (::WaitForSingleObject(m_pi.Process(), 0) == WAIT_TIMEOUT) {
-        if (answers || m_statusFile.Published())
-            m_statusFile.RestartStallWatch();
+        if (answers || m_health.Published())
+            m_health.RestartStallWatch();
         else
             EndStalledEncoder();
         return 0;

@@ -1,6 +1,6 @@
 #include "live/StatusFile.h"
 
-#include "framework/core/Ticks.h"
+#include "live/core/EncoderStatus.h"
 
 #include <algorithm>
 
@@ -8,12 +8,7 @@ namespace {
 
 // Below this much free space the status file's drive cannot take the encoder's next lines.
 constexpr ULONGLONG kRoomToGrowBytes = 4096;
-// An encoder that has written no progress line this long after its start will not: a capture
-// device that blocks when opened, a server that takes the publish request and never answers.
-// Twice the stall watch's silence, and far beyond the seconds a connection and its publish
-// request take.
-constexpr DWORD kFirstProgressLimitMs = 60000;
-// Read of the output per look while no progress line is seen; more is passed over.
+// Read of the output per look; more is passed over.
 constexpr unsigned long long kScanBytes = 64 * 1024;
 // The file keeps at most this much of the encoder's first lines (its banner, an early error)
 // and this much of what followed; when it has grown past both, the recent part is cut down.
@@ -100,11 +95,7 @@ void CStatusFile::Watch(bool running) {
     if (m_file.IsValid()) ::SetHandleInformation(m_file.Get(), HANDLE_FLAG_INHERIT, 0);
     // Outside the NT family the handle cannot be inherited: the encoder writes nowhere.
     m_bWatched = running && m_file.IsValid() && m_bInheritable;
-    m_nStartTick = ::GetTickCount();
-    m_scan.Reset();
-    m_stall.Reset();
-    m_bGaveUp = false;
-    m_nScanned = 0;
+    m_nRead = 0;
     m_nHead = 0;
     m_bShortened = false;
 }
@@ -128,18 +119,22 @@ bool CStatusFile::Read(unsigned long long from, unsigned long long to, std::stri
     return ok;
 }
 
-void CStatusFile::Poll() {
+bool CStatusFile::ReadNew(std::string& bytes, unsigned long long& offset, bool& skipped) {
+    unsigned long long size = 0;
+    if (!m_bWatched || !Size(size)) return false;
+    // Shortened under the reader by someone else: read on from its new end.
+    if (size < m_nRead) m_nRead = size;
+    offset = std::max(m_nRead, size - std::min(size, kScanBytes));
+    skipped = offset > m_nRead;
+    if (!Read(offset, size, bytes)) return false;
+    m_nRead = offset + bytes.size();
+    return true;
+}
+
+void CStatusFile::Bound(unsigned long long head) {
     unsigned long long size = 0;
     if (!m_bWatched || !Size(size)) return;
-    if (!m_scan.Seen() && size > m_nScanned) {
-        const unsigned long long from = std::max(m_nScanned, size - std::min(size, kScanBytes));
-        std::string bytes;
-        if (!Read(from, size, bytes)) return;
-        m_scan.Feed(bytes, from);
-        m_nScanned = from + bytes.size();
-        if (m_scan.Seen()) m_nPublishedTick = ::GetTickCount();
-    }
-    if (!m_bShortened) m_nHead = std::min(m_scan.Seen() ? m_scan.FirstAt() : size, kHeadBytes);
+    if (!m_bShortened) m_nHead = std::min({head, size, kHeadBytes});
     if (size > m_nHead + kRecentBytes) Shorten(size);
 }
 
@@ -156,31 +151,7 @@ void CStatusFile::Shorten(unsigned long long size) {
         !::SetEndOfFile(m_file.Get()))
         return;
     m_bShortened = true;
-    m_nScanned = m_nHead + kept.size();
-}
-
-CStatusFile::Health CStatusFile::Check() {
-    if (!m_bWatched) return Health::kWorking;
-    Poll();
-    unsigned long long size = 0;
-    if (!Size(size)) {
-        m_stall.Reset();
-        return Health::kWorking;
-    }
-    // A file that cannot grow because its drive is full says nothing of the encoder.
-    if (!m_scan.Seen() && !m_bGaveUp &&
-        TicksSince(m_nStartTick, ::GetTickCount()) >= kFirstProgressLimitMs && !DriveFull()) {
-        m_bGaveUp = true;
-        return Health::kNeverPublished;
-    }
-    if (!m_stall.Stalled(size)) return Health::kWorking;
-    return DriveFull() ? Health::kStallWatchPaused : Health::kStalled;
-}
-
-bool CStatusFile::PublishedFor(DWORD ms) const {
-    const DWORD now = ::GetTickCount();
-    if (!m_bWatched) return TicksSince(m_nStartTick, now) >= ms;
-    return m_scan.Seen() && TicksSince(m_nPublishedTick, now) >= ms;
+    m_nRead = m_nHead + kept.size();
 }
 
 // True when the drive that holds the file has no room left for the encoder's next lines.
@@ -192,12 +163,10 @@ bool CStatusFile::DriveFull() const {
            available.QuadPart < kRoomToGrowBytes;
 }
 
-bool CStatusFile::TakeLastWords(std::string& tail, bool& cut) {
-    if (!m_bWatched) return false;
-    m_bWatched = false;
+bool CStatusFile::ReadTail(size_t bytes, std::string& tail, bool& cut) {
     unsigned long long size = 0;
     if (!Size(size)) return false;
-    const unsigned long long from = size - std::min<unsigned long long>(size, kStatusTailBytes);
+    const unsigned long long from = size - std::min<unsigned long long>(size, bytes);
     cut = from > 0;
     return Read(from, size, tail);
 }

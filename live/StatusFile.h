@@ -1,12 +1,9 @@
-// The encoder's status file: its console output, read back for the encoder's last line, for its
-// first progress line (it is through to its server and publishing) and for the growth that says
-// it still works. The machine has one shared file, which goes to one installation at a time;
-// the others write one of their own. The file stays bounded over any length of run.
+// The encoder's status file: its console output. The machine has one shared file, which goes to
+// one installation at a time; the others write one of their own. Read piece by piece as it
+// grows, and kept bounded over any length of run.
 #pragma once
 #include "framework/Handle.h"
 #include "framework/String.h"
-#include "live/core/EncoderStatus.h"
-#include "live/core/Watchdog.h"
 
 #include <string>
 
@@ -23,31 +20,25 @@ class CStatusFile {
     HANDLE OpenForEncoder(const CString& ownFolder, bool nt, bool& ownFirstUsed);
     // The encoder is running (or could not be started): when it writes the file, watching begins.
     void Watch(bool running);
+    bool Watched() const { return m_bWatched; }
     const CString& Path() const { return m_strPath; }
 
-    // Reads what the running encoder wrote since the last call and shortens a file that has
-    // grown past its bound. Cheap: made several times a second.
-    void Poll();
-    // What a watchdog tick makes of the running encoder.
-    enum class Health { kWorking, kStalled, kStallWatchPaused, kNeverPublished };
-    Health Check();
-    // The encoder has written a progress line; also while the file is not watched, which tells
-    // nothing.
-    bool Published() const { return !m_bWatched || m_scan.Seen(); }
-    // It has published for at least `ms` since its first progress line (without a watched
-    // file: since its start).
-    bool PublishedFor(DWORD ms) const;
-    // A silence so far is forgiven: the stall watch starts afresh.
-    void RestartStallWatch() { m_stall.Reset(); }
-    // After the encoder has exited: the end of its output, once; false when there is none.
-    bool TakeLastWords(std::string& tail, bool& cut);
+    // What the encoder wrote since the last call, at most the last 64 KiB of it; `skipped`: bytes
+    // before those were passed over. False when nothing could be read.
+    bool ReadNew(std::string& bytes, unsigned long long& offset, bool& skipped);
+    // Shortens a file that holds more than 1 MiB after its first `head` bytes (at most 64 KiB,
+    // fixed at the first shortening): the first lines stay, and the last part from a line's start.
+    void Bound(unsigned long long head);
+    bool Size(unsigned long long& size);
+    // True when the drive that holds the file has no room left for the encoder's next lines.
+    bool DriveFull() const;
+    // At most the last `bytes` of the file; `cut`: it starts inside the file.
+    bool ReadTail(size_t bytes, std::string& tail, bool& cut);
     void Close();
 
   private:
     bool ClaimShared();
     void ReleaseShared();
-    bool DriveFull() const;
-    bool Size(unsigned long long& size);
     bool Read(unsigned long long from, unsigned long long to, std::string& bytes);
     void Shorten(unsigned long long size);
 
@@ -63,15 +54,8 @@ class CStatusFile {
     CHandle m_file;
     CHandle m_reader;
     bool m_bWatched = false;
-    DWORD m_nStartTick = 0;
-    ProgressScan m_scan;
-    // When the first progress line was seen.
-    DWORD m_nPublishedTick = 0;
-    // How far the output has been looked through for the first progress line.
-    unsigned long long m_nScanned = 0;
-    StallWatch m_stall;
-    bool m_bGaveUp = false;
-    // What stays at the file's start when it is shortened: the encoder's first lines.
+    // How far the file has been read.
+    unsigned long long m_nRead = 0;
     unsigned long long m_nHead = 0;
     bool m_bShortened = false;
 };

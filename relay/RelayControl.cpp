@@ -30,6 +30,8 @@ void CSonafeedDlg::OnStartPull() {
     CString error;
     if (m_bPulling) {
         AdoptPullAnswer(kPullDel, SendPullRequest(appId, stream, kPullDel, error), error);
+        // The relay stood in for a silent studio: the studio is back on air.
+        if (!m_bPulling && m_bBackupOnAir) LeaveBackup();
         return;
     }
     // The relay takes over the stream: a running broadcast ends first, whatever the answer.

@@ -5,6 +5,8 @@
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
 #define IDD_SONAFEED_DIALOG 102
+#define IDD_SETTINGS 103
+#define IDS_SETTINGS 104
 
 #define IDC_LOG_LIST 1000
 #define IDC_DEVICE_COMBO 1001
@@ -19,5 +21,16 @@
 #define IDC_PULL_URL 1011
 #define IDC_START_PULL 1012
 #define IDC_AUTO_PULL 1013
+// Beyond the main dialog's own: the level meter, and the settings dialog's controls.
+#define IDC_LEVEL_METER 1014
+#define IDC_SILENCE_THRESHOLD 1015
+#define IDC_SILENCE_SECONDS 1016
+#define IDC_RETURN_SECONDS 1017
+#define IDC_BACKUP_RELAY 1018
+#define IDC_MEASURE_LEVELS 1019
+
+// The level meter's window class (ui/LevelMeter.h).
+#define LEVEL_METER_CLASS "SonafeedLevelMeter"
 
 #define IDM_ABOUTBOX 0x0010
+#define IDM_SETTINGS 0x0020

@@ -1,7 +1,10 @@
 // The settings file "config.db": eight positional lines, read once at start-up and written
-// whole at fixed triggers. Failures are silent.
+// whole at fixed triggers. Failures are silent. Beside it settings.ini, with what config.db has no
+// room for.
+#include "settings/core/AudioSettings.h"
 #include "settings/core/ConfigLines.h"
 #include "ui/SonafeedDlg.h"
+#include "ui/Texts.h"
 
 namespace {
 constexpr int kConfigLines = 8;
@@ -46,17 +49,55 @@ bool CSonafeedDlg::ReadConfigLine(CStdioFile& file, CString& line) {
     return true;
 }
 
-void CSonafeedDlg::SaveConfig() {
-    // The new content goes to a temporary file that replaces config.db only once it is
-    // complete, so a failed or interrupted write never destroys the operator's settings.
+// The new content goes to a temporary file that replaces the file only once it is complete, so
+// a failed or interrupted write never destroys the operator's settings.
+static void ReplaceFile(const char* path, const char* temporary, const std::string& text) {
     CStdioFile file;
-    bool written = file.Open(kConfigTempFile, CStdioFile::modeCreate | CStdioFile::modeWrite |
-                                                  CStdioFile::typeText) &&
-                   file.WriteString(CString(FormatConfig(ConfigFromMembers()))) && file.Flush();
+    bool written = file.Open(temporary, CStdioFile::modeCreate | CStdioFile::modeWrite |
+                                            CStdioFile::typeText) &&
+                   file.WriteString(CString(text)) && file.Flush();
     written = file.Close() && written;
-    if (!written || !::MoveFileExA(kConfigTempFile, kConfigFile,
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        ::DeleteFileA(kConfigTempFile);
+    if (!written ||
+        !::MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        ::DeleteFileA(temporary);
+}
+
+void CSonafeedDlg::SaveConfig() {
+    ReplaceFile(kConfigFile, kConfigTempFile, FormatConfig(ConfigFromMembers()));
+}
+
+// settings.ini, read once at start-up. A file that has a value wrong or lacks one says so once;
+// a missing file is the defaults.
+void CSonafeedDlg::LoadAudioSettings() {
+    CStdioFile file;
+    if (file.Open(kAudioSettingsFile, CStdioFile::modeRead | CStdioFile::typeText)) {
+        std::string text;
+        CString line;
+        while (file.ReadString(line))
+            text += line.Text() + "\n";
+        file.Close();
+        std::vector<std::string> bad;
+        m_audioSettings = ParseAudioSettings(text, bad);
+        if (!bad.empty()) {
+            std::string keys;
+            for (const std::string& key : bad)
+                keys += (keys.empty() ? "" : "、") + key;
+            AddLog(CString(texts::kAudioSettingsBad) + keys);
+        }
+    }
+    ApplyAudioSettings();
+}
+
+void CSonafeedDlg::SaveAudioSettings() {
+    ReplaceFile(kAudioSettingsFile, kAudioSettingsTempFile, FormatAudioSettings(m_audioSettings));
+}
+
+void CSonafeedDlg::ApplyAudioSettings() {
+    m_health.SetMeasuring(m_audioSettings.measureLevels);
+    m_health.Silence().SetRules(
+        SilenceRules{static_cast<double>(m_audioSettings.thresholdDb),
+                     static_cast<unsigned long>(m_audioSettings.silenceSeconds) * 1000,
+                     static_cast<unsigned long>(m_audioSettings.returnSeconds) * 1000});
 }
 
 void CSonafeedDlg::OnDeviceSel() {

@@ -6,6 +6,8 @@
 #include "instance/SingleInstance.h"
 #include "live/core/EncoderCommand.h"
 #include "ui/AboutDlg.h"
+#include "ui/LevelMeter.h"
+#include "ui/SettingsDlg.h"
 #include "ui/Texts.h"
 
 #include <cstring>
@@ -13,7 +15,14 @@
 
 CSonafeedDlg::CSonafeedDlg()
     : CDialog(IDD_SONAFEED_DIALOG),
-      m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      // The caption's and the tray's size, which grows with the display's scaling: drawn
+      // from its own image in the icon rather than shrunk from the large one.
+      m_hSmallIcon(static_cast<HICON>(::LoadImageA(
+          AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
+          ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED))) {
+    RegisterLevelMeter(AfxGetInstanceHandle());
+}
 
 CSonafeedDlg::~CSonafeedDlg() {
     // The only place the tray icon goes; with the zero-filled record there is none to remove.
@@ -57,6 +66,7 @@ static CString ProgramDirectory() {
 
 BOOL CSonafeedDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    m_labelFit.Fit(m_hWnd);
     MarkInstanceWindow(m_hWnd);
     try {
         StartUp();
@@ -77,9 +87,12 @@ void CSonafeedDlg::StartUp() {
             ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
             ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
         }
+        char settings[256] = {};
+        if (::LoadStringA(AfxGetInstanceHandle(), IDS_SETTINGS, settings, sizeof settings))
+            ::AppendMenuA(systemMenu, MF_STRING, IDM_SETTINGS, settings);
     }
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
 
     // Each entry after the position the previous insertion reported: the sorted box keeps
     // this numeric order, which gives a stored position its meaning.
@@ -105,6 +118,7 @@ void CSonafeedDlg::StartUp() {
         return;
     }
     EndLeftoverEncoders();
+    LoadAudioSettings();
     if (!LoadConfig()) RefreshDevices();
     // A /quit taken while the listing's error box was open has ended the program.
     if (m_bClosing) return;
@@ -119,6 +133,12 @@ void CSonafeedDlg::OnSysCommand(UINT nID, LPARAM) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg about;
         about.DoModal();
+    } else if ((nID & 0xFFF0) == IDM_SETTINGS) {
+        CSettingsDlg dialog(m_audioSettings);
+        if (dialog.DoModal() != IDOK) return;
+        m_audioSettings = dialog.Settings();
+        SaveAudioSettings();
+        ApplyAudioSettings();
     } else if (nID == SC_MINIMIZE && m_nMinToTray != 0) {
         MinimizeToTray();
     } else {

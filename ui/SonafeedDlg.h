@@ -9,10 +9,12 @@
 #include "framework/StdioFile.h"
 #include "framework/StringArray.h"
 #include "instance/core/CommandLine.h"
-#include "live/StatusFile.h"
+#include "live/EncoderHealth.h"
 #include "live/core/RtmpServer.h"
 #include "live/core/Watchdog.h"
 #include "relay/OpenApiClient.h"
+#include "settings/core/AudioSettings.h"
+#include "ui/LabelFit.h"
 #include "res/resource.h"
 
 #include <shellapi.h>
@@ -78,6 +80,8 @@ class CSonafeedDlg : public CDialog {
     // Tray icon (Tray.cpp).
     void MinimizeToTray();
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    void AddTrayIcon();
+    void ShowSilenceInTray(bool silent);
 
     // Settings (Settings.cpp).
     bool LoadConfig();
@@ -87,6 +91,9 @@ class CSonafeedDlg : public CDialog {
     void OnBitrateSel();
     void OnMinToTray();
     void OnAutoPull();
+    void LoadAudioSettings();
+    void SaveAudioSettings();
+    void ApplyAudioSettings();
 
     // Capture devices (DeviceListing.cpp, DeviceList.cpp).
     void RefreshDevices();
@@ -102,6 +109,18 @@ class CSonafeedDlg : public CDialog {
     void OnStartLive();
     void OnTimer(UINT_PTR nIDEvent);
     LRESULT OnServerChecked(WPARAM encoderRun, LPARAM answers);
+
+    // Levels and silence (Levels.cpp), the relay as the backup of a silent studio (Backup.cpp).
+    void ShowLevels();
+    void ClearLevels();
+    void OnSilence();
+    void OnSoundBack();
+    void EndSilenceWatch();
+    bool BackupWanted() const;
+    bool SendBackupRequest(const char* type, CString& error);
+    void StartBackup();
+    void EndBackup();
+    void LeaveBackup();
 
     // Relay (RelayControl.cpp).
     bool SplitPublishUrl(CString& appId, CString& stream);
@@ -124,7 +143,6 @@ class CSonafeedDlg : public CDialog {
     void RestartEncoderOnSchedule();
     bool ReportEncoderExit();
     void ReadEncoderBanner(const std::string& output);
-    void UseBuiltInAac();
     void WatchRunningEncoder();
     void OnEncoderStalled();
     void EndStalledEncoder();
@@ -138,6 +156,8 @@ class CSonafeedDlg : public CDialog {
     void ShowPulling(bool pulling);
 
     HICON m_hIcon;
+    HICON m_hSmallIcon;
+    CLabelFit m_labelFit;
     CProcess m_pi;
     // Every child, encoder and listing tool, ends with the program however the program ends.
     CJob m_job;
@@ -152,9 +172,10 @@ class CSonafeedDlg : public CDialog {
     bool m_bLive = false;
     CString m_strDevice;
     RestartSchedule m_restartSchedule;
-    CStatusFile m_statusFile;
-    // The encoder said it has no libfdk_aac: every later start asks for its built-in one.
-    bool m_bBuiltInAac = false;
+    CEncoderHealth m_health;
+    AudioSettings m_audioSettings;
+    // The relay has the stream while the studio is silent; the encoder only listens.
+    bool m_bBackupOnAir = false;
     // Counts the encoder's starts, so that a server check knows which encoder it was made for.
     WPARAM m_nEncoderRun = 0;
     // The publish address's server, checked while the encoder is down; unknown when the

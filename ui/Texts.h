@@ -11,6 +11,9 @@ inline constexpr char kStopLive[] = "停止直播";
 inline constexpr char kStartPull[] = "开始拉流";
 inline constexpr char kStopPull[] = "停止拉流";
 inline constexpr char kTrayTip[] = "Kelvo电台推流客户端";
+inline constexpr char kTrayTipSilent[] = "Kelvo电台推流客户端：静音中！";
+// The tray balloon of a silence alarm, with the silence time in seconds.
+inline constexpr char kSilenceBalloonFormat[] = "直播的声音已经静音 %d 秒，请检查声音来源！";
 
 // Message boxes.
 inline constexpr char kFfmpegMissing[] = "请把ffmpeg.exe 文件放到执行文件目录！！！";
@@ -54,6 +57,17 @@ inline constexpr char kServerBack[] = "服务器已恢复，立即重启直播�
 inline constexpr char kOwnStatusFile[] = "编码器状态文件改用：";
 inline constexpr char kStallWatchPaused[] = "编码器状态文件所在磁盘已满，暂停卡死检测！";
 inline constexpr char kLeftoverEncoderEnded[] = "已结束上次运行遗留的编码器进程！";
+inline constexpr char kLevelsRefused[] = "编码器不支持电平测量，改用不测量电平的编码命令！";
+
+// The silence alarm and the relay as its backup. The alarm names the threshold in dBFS and the
+// silence time in seconds; its end, how long the silence lasted.
+inline constexpr char kSilenceAlarmFormat[] = "静音报警：声音低于 %d dBFS 已经 %d 秒！";
+inline constexpr char kSoundBackFormat[] = "声音已恢复，静音持续了 %u 秒。";
+inline constexpr char kBackupStarts[] = "静音，停止直播，改由拉流接替。。。";
+inline constexpr char kBackupFailed[] = "拉流接替失败，重新开始直播！";
+inline constexpr char kBackupEnds[] = "声音已恢复，停止拉流，重新开始直播。。。";
+// Followed by the keys that were wrong or missing.
+inline constexpr char kAudioSettingsBad[] = "settings.ini 里以下设置无效或缺少，已用默认值：";
 
 // One instance driven from the command line, and the daily log file.
 inline constexpr char kUnknownSwitchFormat[] = "不认识的命令行参数：%s\n\n"

@@ -7,10 +7,12 @@
 
 void CSonafeedDlg::MinimizeToTray() {
     ShowWindow(SW_HIDE);
+    AddTrayIcon();
+}
+
+void CSonafeedDlg::AddTrayIcon() {
     m_nid.cbSize = sizeof m_nid;
-    m_nid.hIcon =
-        static_cast<HICON>(::LoadImageA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME),
-                                        IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    m_nid.hIcon = m_hSmallIcon;
     m_nid.hWnd = m_hWnd;
     std::strcpy(m_nid.szTip, texts::kTrayTip);
     m_nid.uCallbackMessage = WM_TRAYNOTIFY;
@@ -27,4 +29,25 @@ LRESULT CSonafeedDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
         ShowWindow(SW_SHOW);
     }
     return 0;
+}
+
+// A silence is told in the icon's tip, and in a balloon while the window is out of sight
+// (minimised, or in the tray); an icon that is not there yet is added for it.
+void CSonafeedDlg::ShowSilenceInTray(bool silent) {
+    NOTIFYICONDATAA balloon{};
+    balloon.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    balloon.hWnd = m_hWnd;
+    balloon.uFlags = NIF_TIP;
+    std::strcpy(balloon.szTip, silent ? texts::kTrayTipSilent : texts::kTrayTip);
+    const bool away = !::IsWindowVisible(m_hWnd) || IsIconic();
+    if (silent && away) {
+        balloon.uFlags |= NIF_INFO;
+        balloon.dwInfoFlags = NIIF_WARNING;
+        std::strcpy(balloon.szInfoTitle, texts::kTrayTip);
+        CString text;
+        text.Format(texts::kSilenceBalloonFormat, m_audioSettings.silenceSeconds);
+        std::strncpy(balloon.szInfo, text, sizeof balloon.szInfo - 1);
+        if (!::Shell_NotifyIconA(NIM_MODIFY, &balloon)) AddTrayIcon();
+    }
+    ::Shell_NotifyIconA(NIM_MODIFY, &balloon);
 }

@@ -51,13 +51,21 @@ void AppendQuotedBody(std::string& out, const std::string& text) {
     out.append(backslashes * 2, '\\');
 }
 
+// " -f dshow -i audio="<device>"".
+std::string CaptureArgs(const std::string& device) {
+    std::string args = " -f dshow -i audio=\"";
+    AppendQuotedBody(args, device);
+    return args + '"';
+}
+
 } // namespace
 
 std::string BuildEncoderArgs(const std::string& device, const std::string& bitrate,
-                             const std::string& publishUrl, const char* aacEncoder) {
-    std::string args = " -f dshow -i audio=\"";
-    AppendQuotedBody(args, device);
-    args += "\" -y -c:a ";
+                             const std::string& publishUrl, const char* aacEncoder,
+                             const char* filters) {
+    std::string args = CaptureArgs(device) + " -y";
+    if (filters) args += std::string(" -af ") + filters;
+    args += " -c:a ";
     args += aacEncoder;
     args += " -b:a ";
     args += bitrate;
@@ -76,4 +84,8 @@ std::string BuildEncoderArgs(const std::string& device, const std::string& bitra
 
 bool IsEncoderImage(const std::string& image, const std::string& encoder) {
     return !image.empty() && FoldedPath(image) == FoldedPath(encoder);
+}
+
+std::string BuildMonitorArgs(const std::string& device, const char* filters) {
+    return CaptureArgs(device) + " -af " + filters + " -f null - ";
 }

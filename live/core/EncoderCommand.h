@@ -23,6 +23,12 @@ inline constexpr char kBuiltInAac[] = "aac";
 
 // " -f dshow -i audio="<device>" -y -c:a <aacEncoder> -b:a <bitrate>k -f flv <publishUrl> ", with
 // the device name and the address escaped so that each stays exactly one argument under the
-// Windows command-line rules. Unbounded in length.
+// Windows command-line rules. Unbounded in length. With `filters` (no blanks), " -af <filters>"
+// follows "-y".
 std::string BuildEncoderArgs(const std::string& device, const std::string& bitrate,
-                             const std::string& publishUrl, const char* aacEncoder);
+                             const std::string& publishUrl, const char* aacEncoder,
+                             const char* filters = nullptr);
+
+// " -f dshow -i audio="<device>" -af <filters> -f null - ": the device captured and measured,
+// nothing encoded or published.
+std::string BuildMonitorArgs(const std::string& device, const char* filters);

@@ -1,5 +1,6 @@
 #include "live/core/EncoderStatus.h"
 
+#include "live/core/AudioLevels.h"
 #include "live/core/EncoderCommand.h"
 
 #include <algorithm>
@@ -31,7 +32,7 @@ std::string LastStatusLine(const std::string& tail, bool cutAtStart) {
         end = first;
         std::string line = tail.substr(first, last + 1 - first);
         line.erase(0, line.find_first_not_of(kBlanksAndLineEnds));
-        if (!IsProgressLine(line)) return line;
+        if (!IsProgressLine(line) && !IsLevelLine(line)) return line;
     }
     return "";
 }

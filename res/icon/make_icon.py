@@ -11,7 +11,8 @@ import math
 import os
 import struct
 
-SIZES = (16, 32, 48, 64)
+# 20, 24 and 40 are the small and large icons at 125 and 150 % display scaling.
+SIZES = (16, 20, 24, 32, 40, 48, 64)
 SUBSAMPLES = 8  # per axis
 
 NAVY_TOP = (38, 74, 168)
@@ -65,7 +66,7 @@ def layers(size):
         t = (y - tip[1]) / (left_foot[1] - tip[1])
         return (0.5 + (left_foot[0] - 0.5) * t, y), (0.5 + (right_foot[0] - 0.5) * t, y)
 
-    bar_heights = {16: (0.55,), 32: (0.38, 0.7), 48: (0.38, 0.7)}.get(size, (0.3, 0.55, 0.8))
+    bar_heights = (0.55,) if size < 32 else (0.38, 0.7) if size < 64 else (0.3, 0.55, 0.8)
     bars = [on_legs(t) for t in bar_heights]
 
     def mast(p):

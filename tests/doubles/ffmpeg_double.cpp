@@ -13,6 +13,10 @@
 //   banner=<file>         publishing mode first writes that file's bytes to stderr, as the
 //                         real tool prints its banner
 //   progress_lines=N      N progress lines at a time instead of one, for a fast-growing output
+//   level=DB|silent       with the measuring filters on its command line, the peak it prints
+//                         for both channels every 100 ms (default -12); read again each time
+//   no_level_filters=1    a run given the measuring filters says it knows no such filter and
+//                         exits at once, as a build without them does
 // Publishing mode prints a progress line ending in CR every 500 ms, as the real tool does.
 // Every run records its exact command line and module path as runs\<n>.cmdline and .module
 // (listing runs as runs\list-<n>.*), so a test can check what it was given, and publishing runs
@@ -155,6 +159,8 @@ int RunListing(const std::string& dir, const std::map<std::string, std::string>&
 }
 
 constexpr unsigned kProgressPeriodMs = 500;
+// With the measuring filters, a level for each channel this often.
+constexpr unsigned kLevelPeriodMs = 100;
 
 // A progress line as the real tool prints it, over and over on one console line.
 std::string ProgressLine(unsigned count) {
@@ -182,6 +188,30 @@ std::string InheritedHandles() {
     return std::to_string(count);
 }
 
+// The measuring filters' lines for 100 ms of both channels at the level the control file gives
+// ("level=-12" in dBFS, the default, or "level=silent"), as the real tool prints them. A level
+// steps down by 0.1 dB a time over five steps, so that each measurement differs from the last.
+std::string LevelLines(unsigned tick, const std::map<std::string, std::string>& keys) {
+    auto level = keys.find("level");
+    std::string peak = "-inf";
+    if (level == keys.end() || level->second != "silent") {
+        const double db = level == keys.end() ? -12 : std::atof(level->second.c_str());
+        char figure[32];
+        std::snprintf(figure, sizeof figure, "%.6f", db - 0.1 * (tick % 5));
+        peak = figure;
+    }
+    std::string lines;
+    for (int channel = 1; channel <= 2; ++channel) {
+        char frame[160];
+        std::snprintf(frame, sizeof frame,
+                      "[Parsed_ametadata_%d @ 05dc1240] frame:%-4u pts:%-7u pts_time:%u.%u\r\n"
+                      "[Parsed_ametadata_%d @ 05dc1240] lavfi.astats.%d.Peak_level=",
+                      channel + 1, tick, tick * 4410, tick / 10, tick % 10, channel + 1, channel);
+        lines += frame + peak + "\r\n";
+    }
+    return lines;
+}
+
 int Publish(const std::string& dir, std::map<std::string, std::string> keys) {
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     auto banner = keys.find("banner");
@@ -194,11 +224,17 @@ int Publish(const std::string& dir, std::map<std::string, std::string> keys) {
         WriteAll(err, "Unknown encoder 'libfdk_aac'\r\n");
         return 1;
     }
+    const bool measuring = std::string(GetCommandLineA()).find("astats") != std::string::npos;
+    if (measuring && Number(keys, "no_level_filters", 0) != 0) {
+        WriteAll(err, "[AVFilterGraph @ 05a2b1c0] No such filter: 'astats'\r\n"
+                      "Error initializing complex filters.\r\n");
+        return 1;
+    }
     const DWORD exit_after = Number(keys, "exit_after_ms", INFINITE);
     const DWORD start = GetTickCount();
-    for (unsigned count = 1;; ++count) {
+    for (unsigned tick = 1;; ++tick) {
         const DWORD elapsed = GetTickCount() - start;
-        const DWORD next = count * kProgressPeriodMs;
+        const DWORD next = tick * kLevelPeriodMs;
         if (exit_after != INFINITE && exit_after <= next) {
             if (exit_after > elapsed) Sleep(exit_after - elapsed);
             break;
@@ -207,8 +243,11 @@ int Publish(const std::string& dir, std::map<std::string, std::string> keys) {
         keys = ReadControl(dir);
         if (Number(keys, "silent", 0) != 0) continue;
         std::string lines;
-        for (DWORD line = Number(keys, "progress_lines", 1); line > 0; --line)
-            lines += ProgressLine(count);
+        if (measuring) lines += LevelLines(tick, keys);
+        const unsigned count = tick * kLevelPeriodMs / kProgressPeriodMs;
+        if (tick * kLevelPeriodMs % kProgressPeriodMs == 0)
+            for (DWORD line = Number(keys, "progress_lines", 1); line > 0; --line)
+                lines += ProgressLine(count);
         WriteAll(err, lines);
     }
     auto line = keys.find("exit_line");

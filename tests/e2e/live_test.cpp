@@ -41,11 +41,14 @@ constexpr DWORD kBeyondOneTickMs = 6500;
     return UseListing(run, ClassicListing(utf8), more_control);
 }
 
+// The command line for publishing, with the measuring filters unless `measuring` is false:
+// then it is byte for byte the encoder's original one.
 std::string ExpectedCommandLine(const std::string& device, const std::string& bitrate,
-                                const std::string& address,
-                                const std::string& codec = "libfdk_aac") {
-    return " -f dshow -i audio=\"" + device + "\" -y -c:a " + codec + " -b:a " + bitrate +
-           "k -f flv " + address + " ";
+                                const std::string& address, const std::string& codec = "libfdk_aac",
+                                bool measuring = true) {
+    return " -f dshow -i audio=\"" + device + "\" -y" +
+           (measuring ? std::string(" -af ") + kLevelFilters : "") + " -c:a " + codec + " -b:a " +
+           bitrate + "k -f flv " + address + " ";
 }
 
 // The arguments the encoder's runtime sees, by the system's own command-line rules.
@@ -63,9 +66,8 @@ std::vector<std::string> Arguments(const std::string& command_line) {
 
 std::vector<std::string> ExpectedArguments(const std::string& device, const std::string& bitrate,
                                            const std::string& address) {
-    return {"-f",          "dshow", "-i",         "audio=" + device,
-            "-y",          "-c:a",  "libfdk_aac", "-b:a",
-            bitrate + "k", "-f",    "flv",        address};
+    return {"-f",   "dshow",      "-i",   "audio=" + device, "-y", "-af", kLevelFilters,
+            "-c:a", "libfdk_aac", "-b:a", bitrate + "k",     "-f", "flv", address};
 }
 
 // The settings file's lines, whatever their line ends (the program writes CR CR LF).
@@ -345,7 +347,7 @@ TEST(Live, TwoInstallationsWatchOnlyTheirOwnEncoder) {
     // The first's encoder goes silent: only the first's watch ends it, with its own last line,
     // and starts it again at once.
     ASSERT_TRUE(first.WriteFileBytes("ffmpeg-double.txt", "listing=listing.txt\r\nsilent=1\r\n"));
-    ASSERT_TRUE(WaitForMessages(first, 5, 60000));
+    ASSERT_TRUE(WaitForMessages(first, 5, 60000)) << testing::PrintToString(first.Messages());
     ASSERT_TRUE(WaitUntil([&] { return first.PublishRuns().size() == 2; }));
     EXPECT_EQ(first.Messages(),
               (std::vector<std::string>{

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,7 +83,7 @@ TEST(Startup, WithoutSettingsOffersBitratesAt48AndAsksForAnAddress) {
     EXPECT_TRUE(service.Requests().empty());
 }
 
-TEST(Startup, SystemMenuEndsWithAboutWhichOpensTheAboutBox) {
+TEST(Startup, SystemMenuEndsWithAboutAndTheSettingsWhichOpenTheirDialogs) {
     SonafeedRun run;
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
@@ -90,9 +91,35 @@ TEST(Startup, SystemMenuEndsWithAboutWhichOpensTheAboutBox) {
 
     auto items = ui::SystemMenuItems(dialog);
     ASSERT_TRUE(items);
-    ASSERT_GE(items->size(), 2u);
-    EXPECT_EQ(items->at(items->size() - 2), "");
-    EXPECT_EQ(items->back(), kAboutItem);
+    ASSERT_GE(items->size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(items->end() - 3, items->end()),
+              (std::vector<std::string>{"", kAboutItem, kSettingsItem}));
+
+    // The settings: each value brought into its range, a field without a number keeps its
+    // value, and the file written on OK only.
+    for (bool ok : {false, true}) {
+        ui::PostSysCommand(dialog, ids::kSettingsCommand);
+        HWND settings = run.WaitForPopup();
+        ASSERT_TRUE(settings);
+        EXPECT_EQ(ui::Caption(settings), kSettingsCaption);
+        EXPECT_EQ(ui::ControlText(settings, ids::kSilenceThreshold), "-50");
+        ASSERT_TRUE(ui::SetControlText(settings, ids::kSilenceThreshold, "-5"));
+        ASSERT_TRUE(ui::SetControlText(settings, ids::kSilenceSeconds, "12"));
+        ASSERT_TRUE(ui::SetControlText(settings, ids::kReturnSeconds, "soon"));
+        ASSERT_TRUE(ui::Click(settings, ids::kBackupRelay));
+        if (ok)
+            ui::PressOk(settings);
+        else
+            ui::PressKey(settings, VK_ESCAPE);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(settings); }));
+        ASSERT_TRUE(ui::Settled(dialog));
+        EXPECT_EQ(
+            run.ReadFileBytes(kAudioSettings),
+            ok ? std::optional<std::string>("silence_threshold_db=-20\r\nsilence_seconds=12\r\n"
+                                            "return_seconds=3\r\nbackup_relay=1\r\n"
+                                            "measure_levels=1\r\n")
+               : std::nullopt);
+    }
 
     // Closed once by Escape, once by its OK button.
     for (bool escape : {true, false}) {

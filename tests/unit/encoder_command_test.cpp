@@ -153,3 +153,11 @@ TEST(EncoderCommand, KnowsItsOwnEncoderAmongRunningProcesses) {
         EXPECT_EQ(IsEncoderImage(c.image, c.encoder), c.ours);
     }
 }
+
+TEST(EncoderCommand, MeasuringAddsOnlyItsFiltersAndTheMonitorPublishesNothing) {
+    EXPECT_EQ(
+        BuildEncoderArgs("Line In", "48", "rtmp://h/a/s", kBuiltInAac, "astats"),
+        " -f dshow -i audio=\"Line In\" -y -af astats -c:a aac -b:a 48k -f flv rtmp://h/a/s ");
+    EXPECT_EQ(BuildMonitorArgs("麦克风 \"1\"", "astats"),
+              " -f dshow -i audio=\"麦克风 \\\"1\\\"\" -af astats -f null - ");
+}

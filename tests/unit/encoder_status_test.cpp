@@ -35,6 +35,11 @@ TEST(EncoderStatus, LastLineOfTheTail) {
         {"ing run 1\r\nUnknown encoder 'libfdk_aac'\r\n" + progress, "Unknown encoder 'libfdk_aac'",
          true},
         {"publishing run 1\r\n" + progress, "publishing run 1"},
+        // The measuring filters' lines say nothing of why it ended either.
+        {"Broken pipe\r\n[Parsed_ametadata_2 @ 0] frame:9   pts:39690   pts_time:0.9\r\n"
+         "[Parsed_ametadata_2 @ 0] lavfi.astats.1.Peak_level=-12.0\r\n" +
+             progress,
+         "Broken pipe"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tail);

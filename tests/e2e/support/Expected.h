@@ -43,6 +43,21 @@ inline constexpr char kServerBack[] = "服务器已恢复，立即重启直播�
 inline constexpr char kOwnStatusFile[] = "编码器状态文件改用：";
 inline constexpr char kLeftoverEncoderEnded[] = "已结束上次运行遗留的编码器进程！";
 inline constexpr char kStallWatchPaused[] = "编码器状态文件所在磁盘已满，暂停卡死检测！";
+inline constexpr char kLevelsRefused[] = "编码器不支持电平测量，改用不测量电平的编码命令！";
+// The silence alarm with the threshold and the silence time; its end with the silence's length.
+inline constexpr char kSilenceAlarmFormat[] = "静音报警：声音低于 %d dBFS 已经 %d 秒！";
+inline constexpr char kSoundBackPrefix[] = "声音已恢复，静音持续了 ";
+inline constexpr char kBackupStarts[] = "静音，停止直播，改由拉流接替。。。";
+inline constexpr char kBackupFailed[] = "拉流接替失败，重新开始直播！";
+inline constexpr char kBackupEnds[] = "声音已恢复，停止拉流，重新开始直播。。。";
+inline constexpr char kAudioSettingsBad[] = "settings.ini 里以下设置无效或缺少，已用默认值：";
+
+// The encoder's measuring filters, as its command line carries them after "-af".
+inline constexpr char kLevelFilters[] = "asplit=2[out][m];[m]asetnsamples=n=4410:p=0,"
+                                        "astats=metadata=1:reset=1,"
+                                        "ametadata=mode=print:key=lavfi.astats.1.Peak_level,"
+                                        "ametadata=mode=print:key=lavfi.astats.2.Peak_level,"
+                                        "anullsink";
 
 // The log list shows at most this many of the newest lines.
 inline constexpr size_t kLogLinesShown = 5000;
@@ -52,6 +67,8 @@ inline constexpr char kBoxCaption[] = "Sonafeed";
 inline constexpr char kNoEncoder[] = "请把ffmpeg.exe 文件放到执行文件目录！！！";
 inline constexpr char kAboutItem[] = "关于 Sonafeed(&A)...";
 inline constexpr char kAboutCaption[] = "关于 电台推流客户端";
+inline constexpr char kSettingsItem[] = "电平与静音设置(&S)...";
+inline constexpr char kSettingsCaption[] = "电平与静音设置";
 // The box of a start with an unknown switch: the command line goes between the two parts.
 inline constexpr char kUnknownSwitch[] = "不认识的命令行参数：";
 inline constexpr char kSwitchList[] =
@@ -65,6 +82,7 @@ inline constexpr char kInstanceNoAnswer[] =
 inline constexpr char kConfig[] = "config.db";
 inline constexpr char kConfigTemp[] = "config.db.tmp";
 inline constexpr char kDeviceFile[] = "device.txt";
+inline constexpr char kAudioSettings[] = "settings.ini";
 inline constexpr char kEncoder[] = "ffmpeg.exe";
 // The status file as the program names it ("c://NetStatus.txt"), seen from the same prefix.
 inline constexpr char kStatusFile[] = "c:\\NetStatus.txt";

@@ -17,7 +17,15 @@ inline constexpr int kAccessId = 1010;
 inline constexpr int kPullUrl = 1011;
 inline constexpr int kStartPull = 1012;
 inline constexpr int kAutoPull = 1013;
-// The About item added to the system menu.
+// Beyond the spec's controls: the level meter, and the settings dialog's controls.
+inline constexpr int kLevelMeter = 1014;
+inline constexpr int kSilenceThreshold = 1015;
+inline constexpr int kSilenceSeconds = 1016;
+inline constexpr int kReturnSeconds = 1017;
+inline constexpr int kBackupRelay = 1018;
+inline constexpr int kMeasureLevels = 1019;
+// The About item added to the system menu, and the settings item below it.
 inline constexpr int kAboutCommand = 0x0010;
+inline constexpr int kSettingsCommand = 0x0020;
 
 } // namespace e2e::ids
