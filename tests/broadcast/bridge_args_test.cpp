@@ -13,49 +13,70 @@ using bridge::SplitArguments;
 
 struct RewriteCase {
     const wchar_t* in;
-    const wchar_t* out; // {440} and {880} stand for those tones' inputs
+    const wchar_t* out;
+    int frequency_hz;
 };
-
-std::wstring WithTones(std::wstring text) {
-    for (int hz : {440, 880}) {
-        const std::wstring mark = L"{" + std::to_wstring(hz) + L"}";
-        for (size_t at; (at = text.find(mark)) != std::wstring::npos;)
-            text.replace(at, mark.size(), bridge::ToneInput(hz));
-    }
-    return text;
-}
 
 TEST(BridgeRewrite, SwapsTheCaptureInputKeepingEverythingElse) {
     const RewriteCase cases[] = {
         // Exactly as Sonafeed writes it: leading and trailing blank, no program name.
         {L" -f dshow -i audio=\"Test Tone 440 Hz\" -y -c:a libfdk_aac -b:a 48k -f flv "
          L"rtmp://127.0.0.1/live/radio ",
-         L" -re -f lavfi -i {440} -send_buffer_size 16384 -y -c:a libfdk_aac -b:a 48k -f flv "
-         L"rtmp://127.0.0.1/live/radio "},
+         L" -probesize 32 -analyzeduration 0 -f s16le -ar 44100 -ac 2 -i pipe:0 -send_buffer_size "
+         L"16384 -y -c:a libfdk_aac -b:a 48k "
+         L"-f flv "
+         L"rtmp://127.0.0.1/live/radio ",
+         440},
         {L" -f dshow -i audio=\"测试音 880Hz\" -y -c:a libfdk_aac -b:a 128k -f flv rtmp://h/a/s ",
-         L" -re -f lavfi -i {880} -send_buffer_size 16384 -y -c:a libfdk_aac -b:a 128k -f flv "
-         L"rtmp://h/a/s "},
+         L" -probesize 32 -analyzeduration 0 -f s16le -ar 44100 -ac 2 -i pipe:0 -send_buffer_size "
+         L"16384 -y -c:a libfdk_aac -b:a "
+         L"128k -f flv "
+         L"rtmp://h/a/s ",
+         880},
         // An address with a tab comes quoted and must stay one argument.
         {L" -f dshow -i audio=\"Test Tone 440 Hz\" -c:a aac -f flv \"rtmp://h/a/s\tx\" ",
-         L" -re -f lavfi -i {440} -send_buffer_size 16384 -c:a aac -f flv \"rtmp://h/a/s\tx\" "},
+         L" -probesize 32 -analyzeduration 0 -f s16le -ar 44100 -ac 2 -i pipe:0 -send_buffer_size "
+         L"16384 -c:a aac -f flv "
+         L"\"rtmp://h/a/s\tx\" ",
+         440},
         // Started by hand: the program name is kept as written, quotes and all.
         {L"\"C:\\Program Files\\ffmpeg.exe\" -f dshow -i \"audio=Test Tone 440 Hz\" -f flv o",
-         L"\"C:\\Program Files\\ffmpeg.exe\" -re -f lavfi -i {440} -send_buffer_size 16384 -f flv "
-         L"o"},
+         L"\"C:\\Program Files\\ffmpeg.exe\" -probesize 32 -analyzeduration 0 -f s16le -ar 44100 "
+         L"-ac 2 -i pipe:0 -send_buffer_size "
+         L"16384 -f flv "
+         L"o",
+         440},
+        // Filters stay where they are.
+        {L" -f dshow -i audio=\"Test Tone 440 Hz\" -y -af astats -c:a aac -f flv o ",
+         L" -probesize 32 -analyzeduration 0 -f s16le -ar 44100 -ac 2 -i pipe:0 -send_buffer_size "
+         L"16384 -y -af astats -c:a aac -f "
+         L"flv o ",
+         440},
     };
     for (const RewriteCase& c : cases) {
         bridge::Rewrite rewrite = RewriteForRealEncoder(c.in);
-        EXPECT_EQ(rewrite.command_line, WithTones(c.out))
-            << "from " << testing::PrintToString(c.in);
+        EXPECT_EQ(rewrite.command_line, c.out) << "from " << testing::PrintToString(c.in);
+        EXPECT_EQ(rewrite.frequency_hz, c.frequency_hz);
         EXPECT_EQ(rewrite.error, L"");
     }
 }
 
-TEST(BridgeRewrite, EachDeviceGetsItsOwnFrequency) {
-    for (const bridge::TestTone& tone : bridge::TestTones()) {
-        const std::wstring sine =
-            L"sine=frequency=" + std::to_wstring(tone.frequency_hz) + L":sample_rate=44100";
-        EXPECT_EQ(bridge::ToneInput(tone.frequency_hz).rfind(sine, 0), 0u) << tone.frequency_hz;
+TEST(BridgeRewrite, TheToneLevelComesFromTheControlFile) {
+    const struct {
+        const wchar_t* text;
+        bool silent;
+        double peak_db;
+    } cases[] = {
+        {L"", false, -12},
+        {L"level=-45\r\n", false, -45},
+        {L"level=silent\n", true, -12},
+        {L"level=loud\n", false, -12},
+        {L"x\nlevel=-6.5", false, -6.5},
+    };
+    for (const auto& c : cases) {
+        const bridge::ToneLevel level = bridge::ParseToneLevel(c.text);
+        EXPECT_EQ(level.silent, c.silent) << testing::PrintToString(c.text);
+        EXPECT_EQ(level.peak_db, c.peak_db) << testing::PrintToString(c.text);
     }
 }
 

@@ -44,6 +44,14 @@ LOG_ENCODER_SAYS = "编码器："
 LOG_FALLBACK = "编码器没有libfdk_aac，改用内置aac编码器！"
 LOG_STALLED = "编码器已停止发送数据，系统自动重启进程！"
 LOG_SERVER_BACK = "服务器已恢复，立即重启直播进程！"
+LOG_SILENCE_ALARM = "静音报警："
+LOG_SOUND_BACK = "声音已恢复，静音持续了"
+METER = 1014
+# With --levels: the silence alarm after 10 s, its end after 3 s of sound, the relay as backup.
+SILENCE_SECONDS, RETURN_SECONDS = 10, 3
+LEVEL_SETTINGS = (f"silence_threshold_db=-50\r\nsilence_seconds={SILENCE_SECONDS}\r\n"
+                  f"return_seconds={RETURN_SECONDS}\r\nbackup_relay=1\r\nmeasure_levels=1\r\n")
+QUIET_PASSAGE_SECONDS = 60
 NO_LIBFDK_AAC = "Unknown encoder 'libfdk_aac'"
 # The real encoder's stream mapping when it encodes with the built-in aac.
 MAPPED_TO_AAC = re.compile(r"-> aac \(native\)")
@@ -319,6 +327,9 @@ class Sonafeed:
         # Eight lines; CR LF reads as well as the CR CR LF the program writes.
         (work / "config.db").write_bytes("".join(f"{line}\r\n" for line in config_lines)
                                          .encode("gbk"))
+        if args.levels:
+            (work / "settings.ini").write_bytes(LEVEL_SETTINGS.encode())
+        self.tone("-12")
         self.process = None
 
     def start(self, openapi, log, display=None):
@@ -351,6 +362,21 @@ class Sonafeed:
 
     def text(self, control):
         return self.uidrive("text", control, check=False)
+
+    def tone(self, level):
+        """The bridge's tone from now on: a peak in dBFS, or "silent" (nothing at all)."""
+        (self.work / "bridge-audio.txt").write_bytes(f"level={level}\r\n".encode())
+
+    def encoder_cpu_seconds(self):
+        """CPU time used so far by the real encoder that the bridge feeds, 0 when none runs."""
+        for entry in Path("/proc").iterdir():
+            try:
+                if entry.name.isdigit() and b"pipe:0" in (entry / "cmdline").read_bytes():
+                    fields = (entry / "stat").read_text().rsplit(")", 1)[1].split()
+                    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+            except (OSError, IndexError, ValueError):
+                pass
+        return 0
 
     def end_processes(self):
         """Ends every process started from the working directory; the bridge's job takes the
@@ -393,6 +419,10 @@ def parse_args():
     parser.add_argument("--outages", action="store_true",
                         help="also cut the way to the RTMP server, one after the other: " +
                              ", ".join(f"{kind} {seconds} s" for kind, seconds in OUTAGES))
+    parser.add_argument("--levels", action="store_true",
+                        help="also the level meter, a silence with the relay as its backup, the "
+                             "sound's return, a quiet passage, and the encoder's CPU time with "
+                             "measuring and without")
     parser.add_argument("--status-soak", type=float, metavar="SECONDS",
                         help="instead of the kill and the relay: the encoder, made to print a "
                              "line for every packet, publishes this long while the status "
@@ -406,7 +436,8 @@ def parse_args():
     if (args.sonafeed is None) == (args.install is None):
         parser.error("give either --sonafeed or --install")
     if args.deadline is None:
-        args.deadline = (args.status_soak or 0) + (480 if args.outages else 150)
+        args.deadline = (args.status_soak or 0) + (480 if args.outages else 150) + \
+            (180 if args.levels else 0)
     if args.real_ffmpeg is None:
         arch = wine_env(args.wine_run)["WINEARCH"]
         args.real_ffmpeg = FFMPEG_CACHE / FFMPEG_PACKAGE[arch] / "ffmpeg.exe"
@@ -505,15 +536,18 @@ class Broadcast:
         self.sonafeed.start(self.standin.address, self.out / "wine.log")
         self.start_up()
         self.broadcast()
+        # While live: the meter shows the tone.
+        self.screenshot()
         if self.args.status_soak:
             self.status_soak(self.args.status_soak)
             return
         self.kill_encoder()
         if self.args.outages:
             self.outages()
+        if self.args.levels:
+            self.levels()
         self.relay_takes_over()
         self.stop_relay()
-        self.screenshot()
         closed = self.sonafeed.uidrive("close", 15000, check=False) is not None
         self.check("Sonafeed closes", closed)
 
@@ -629,6 +663,75 @@ class Broadcast:
                    self.deadline.wait_until(restarted_and_live, 15, "the restart's log lines",
                                             interval=0.5))
         self.expect_device_tone(recording, "the device's tone is back on the server")
+
+    def levels(self):
+        """The encoder's own measurements of what it sends, with the real encoder: the meter, the
+        alarm and the relay that stands in while the studio is silent, the studio's return, a quiet
+        passage that is no silence, and what measuring costs the encoder."""
+        changes, _, text = self.sonafeed.uidrive("changes", METER, 3000).partition("\n")
+        peaks = [float(peak) for peak in text.split()]
+        self.fact("meter, tone at -12 dBFS", f"{text} dBFS, {int(changes) / 3:.1f} updates a second")
+        self.check("the meter reads -12 ± 3 dB", peaks and all(abs(p + 12) <= 3 for p in peaks),
+                   text)
+        self.check("at least 5 level updates a second", int(changes) >= 15, changes)
+
+        before = self.nginx.recordings()
+        self.sonafeed.tone("silent")
+        silent = time.monotonic()
+        alarmed = self.deadline.wait_until(
+            lambda: any(line.startswith(LOG_SILENCE_ALARM) for line in self.sonafeed.log())
+            and time.monotonic(), SILENCE_SECONDS + 15, "the silence alarm", interval=0.1)
+        self.fact("studio silent to the alarm line", f"{alarmed - silent:.2f} s "
+                  f"(silence time {SILENCE_SECONDS} s)")
+        recording, relayed = self.nginx.wait_for_new_recording(
+            self.deadline, before, SILENCE_SECONDS + 30, "the relay's audio after the silence")
+        self.fact("studio silent to the relay's audio", f"{relayed - silent:.2f} s")
+        self.deadline.wait_until(lambda: self.nginx.recorded_ms(recording) >= 2500, 15,
+                                 f"audio in {recording.name}")
+        tone = media.tone_hz(media.decode_samples(recording, 1, skip_seconds=1))
+        self.check("the relay's tone stands in for the silent studio",
+                   tone and abs(tone - RELAY_TONE_HZ) <= RELAY_TONE_HZ * TONE_TOLERANCE,
+                   f"{tone:.0f} Hz" if tone else "no tone")
+
+        before = self.nginx.recordings()
+        self.sonafeed.tone("-12")
+        back = time.monotonic()
+        recording, studio = self.nginx.wait_for_new_recording(
+            self.deadline, before, RETURN_SECONDS + 30, "the studio's audio after the silence")
+        self.fact("sound back to the studio's audio", f"{studio - back:.2f} s "
+                  f"(return time {RETURN_SECONDS} s)")
+        self.expect_device_tone(recording, "the studio's tone is back after the silence")
+        self.check("the silence's end is logged",
+                   any(line.startswith(LOG_SOUND_BACK) for line in self.sonafeed.log()))
+
+        # The quiet passage is also where measuring's cost is taken, as below without it.
+        alarms = sum(line.startswith(LOG_SILENCE_ALARM) for line in self.sonafeed.log())
+        self.sonafeed.tone("-45")
+        used = self.sonafeed.encoder_cpu_seconds()
+        self.hold(QUIET_PASSAGE_SECONDS, "a quiet passage at -45 dBFS")
+        measuring = (self.sonafeed.encoder_cpu_seconds() - used) * 60 / QUIET_PASSAGE_SECONDS
+        self.check(f"no alarm in {QUIET_PASSAGE_SECONDS} s at -45 dBFS",
+                   sum(line.startswith(LOG_SILENCE_ALARM) for line in self.sonafeed.log())
+                   == alarms)
+
+        # Without measuring: the program started again on settings that turn it off.
+        self.sonafeed.uidrive("click", START_LIVE)
+        self.check("Sonafeed closes", self.sonafeed.uidrive("close", 15000, check=False) is not None)
+        (self.sonafeed.work / "settings.ini").write_bytes(
+            LEVEL_SETTINGS.replace("measure_levels=1", "measure_levels=0").encode())
+        before = self.nginx.recordings()
+        self.sonafeed.start(self.standin.address, self.out / "wine-2.log")
+        self.sonafeed.uidrive("wait-window", 60000)
+        self.sonafeed.uidrive("click", START_LIVE)
+        self.nginx.wait_for_new_recording(self.deadline, before, 30, "the stream without measuring")
+        used = self.sonafeed.encoder_cpu_seconds()
+        self.hold(QUIET_PASSAGE_SECONDS / 2, "the encoder without measuring")
+        plain = (self.sonafeed.encoder_cpu_seconds() - used) * 60 / (QUIET_PASSAGE_SECONDS / 2)
+        self.sonafeed.tone("-12")
+        self.fact("encoder CPU time a minute, measuring / not",
+                  f"{measuring:.2f} s / {plain:.2f} s ({(measuring - plain) / plain:+.0%})"
+                  if plain else "not measurable")
+        self.check("the meter stays empty without measuring", not self.sonafeed.text(METER))
 
     def outages(self):
         """Each outage starts from a running stream and ends with the device's tone back."""

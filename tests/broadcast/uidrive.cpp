@@ -4,6 +4,8 @@
 //   uidrive click <id>             presses a button or check box (fails when disabled or hidden)
 //   uidrive text <id>              prints a control's text
 //   uidrive check <id>             prints a check box's state: 0, 1 or 2
+//   uidrive changes <id> <ms>      watches a control's text for <ms>; prints how often it
+//                                  changed, then its last text
 //   uidrive log                    prints the log, newest line first
 //   uidrive close [ms]             closes the dialog and waits until the program has ended
 //   uidrive kill <dir> <exe name>  terminates the processes running <dir>\<exe name>; prints
@@ -159,7 +161,7 @@ int Close(DWORD timeout_ms) {
 
 int Usage() {
     Print(L"usage: uidrive wait-window [ms] | popup | click <id> | text <id> | check <id> | "
-          L"log | close [ms] | kill <dir> <exe name> | end <dir>");
+          L"changes <id> <ms> | log | close [ms] | kill <dir> <exe name> | end <dir>");
     return 2;
 }
 
@@ -190,6 +192,19 @@ int Run(const std::vector<std::wstring>& args) {
     }
     if (command == L"check") {
         Print(std::to_wstring(e2e::ui::CheckState(dialog, id)));
+        return 0;
+    }
+    if (command == L"changes" && args.size() == 3) {
+        const DWORD start = GetTickCount();
+        std::string last = e2e::ui::ControlText(dialog, id);
+        int changes = 0;
+        while (GetTickCount() - start < Number(args[2], 0)) {
+            const std::string now = e2e::ui::ControlText(dialog, id);
+            if (now != last) ++changes, last = now;
+            Sleep(5);
+        }
+        Print(std::to_wstring(changes));
+        PrintCp936(last);
         return 0;
     }
     return Usage();

@@ -1,11 +1,15 @@
 // Stands in for the capture encoder that Sonafeed starts as ffmpeg.exe, for broadcasts on a
 // machine without capture devices or libfdk_aac: lists test tones as capture devices and
 // publishes through a real ffmpeg.exe, named by the first line of bridge.txt beside the
-// bridge, with the capture input replaced by the tone. Its listing starts with that
+// bridge, with the capture input replaced by the tone, which the bridge makes itself at the level
+// that bridge-audio.txt beside it names. Its listing starts with that
 // ffmpeg.exe's banner, unless bridge.txt says hide_banner. For tests and demonstrations only.
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "framework/Handle.h"
 #include "tests/e2e/support/WriteUtf8.h"
@@ -14,6 +18,7 @@
 namespace {
 
 constexpr wchar_t kConfigName[] = L"bridge.txt";
+constexpr wchar_t kAudioControlName[] = L"bridge-audio.txt";
 
 // To stderr, as the encoder prints.
 void Print(const std::wstring& text) {
@@ -135,17 +140,96 @@ std::wstring RealBanner(const std::wstring& encoder) {
     return banner;
 }
 
-int Publish(const std::wstring& encoder, const std::wstring& command_line) {
+// bridge-audio.txt beside the bridge, read again every 100 ms: the tone's level.
+bridge::ToneLevel ReadToneLevel() {
+    CHandle file(CreateFileW((OwnDirectory() + L"\\" + kAudioControlName).c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr));
+    if (!file.IsValid()) return {};
+    return bridge::ParseToneLevel(FromCodePage(CP_ACP, ReadToEnd(file.Get())));
+}
+
+// Feeds the device's tone to the real encoder's input in real time, as a capture device
+// delivers its audio, until the encoder lets go of the pipe. Audio the encoder does not take
+// in time (it waits for a stalled network) is lost, as a device's buffer overflows.
+struct ToneFeed {
+    HANDLE pipe;
+    int frequency_hz;
+};
+
+DWORD WINAPI Feed(void* parameter) {
+    const ToneFeed feed = *static_cast<ToneFeed*>(parameter);
+    constexpr int kRate = 44100;
+    constexpr int kChunkFrames = kRate / 50; // 20 ms
+    constexpr double kHiss = 0.005;
+    std::vector<short> pcm(2 * kChunkFrames);
+    unsigned noise = 12345;
+    unsigned long long frames = 0;
+    LARGE_INTEGER frequency, now, start;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    bridge::ToneLevel level;
+    for (unsigned chunk = 0;; ++chunk) {
+        if (chunk % 5 == 0) level = ReadToneLevel();
+        const double amplitude = std::pow(10.0, level.peak_db / 20);
+        for (int i = 0; i < kChunkFrames; ++i) {
+            const double t = static_cast<double>(frames + i) / kRate;
+            // A slow tremolo of half a dB, so that each level measured differs from the last.
+            const double tremolo = 1 + 0.06 * std::sin(6.283185307179586 * 3.7 * t);
+            noise = noise * 1664525u + 1013904223u;
+            const double hiss = kHiss * (static_cast<double>(noise >> 8) / (1u << 23) - 1);
+            const double sample =
+                level.silent
+                    ? 0
+                    : amplitude * tremolo * std::sin(6.283185307179586 * feed.frequency_hz * t) +
+                          hiss;
+            const short value = static_cast<short>(std::clamp(sample, -1.0, 1.0) * 32767);
+            pcm[2 * i] = pcm[2 * i + 1] = value;
+        }
+        DWORD written = 0;
+        if (!WriteFile(feed.pipe, pcm.data(), static_cast<DWORD>(pcm.size() * sizeof(short)),
+                       &written, nullptr))
+            return 0;
+        frames += kChunkFrames;
+        QueryPerformanceCounter(&now);
+        const double ahead =
+            static_cast<double>(frames) / kRate -
+            static_cast<double>(now.QuadPart - start.QuadPart) / frequency.QuadPart;
+        if (ahead > 0) {
+            Sleep(static_cast<DWORD>(ahead * 1000));
+        } else if (ahead < -0.2) {
+            // Far behind: start the clock again from now.
+            start = now;
+            frames = 0;
+        }
+    }
+}
+
+int Publish(const std::wstring& encoder, const std::wstring& command_line, int frequency_hz) {
     if (encoder.empty()) {
         Print(L"encoder bridge: no path to the real ffmpeg.exe in " + OwnDirectory() + L"\\" +
               kConfigName + L"\r\n");
         return 1;
     }
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE read_end = nullptr, write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &inheritable, 0)) return 1;
+    CHandle input(read_end);
+    CHandle writer(write_end);
+    SetHandleInformation(write_end, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     InheritStandardHandles(startup);
+    startup.hStdInput = read_end;
     RealEncoder real;
-    return real.Start(encoder, command_line, startup) ? real.Wait() : 1;
+    if (!real.Start(encoder, command_line, startup)) return 1;
+    input.Close(); // the encoder's copy keeps the pipe open
+    ToneFeed feed{write_end, frequency_hz};
+    CHandle feeder(CreateThread(nullptr, 0, Feed, &feed, 0, nullptr));
+    const int code = real.Wait();
+    // The feed ends once the pipe breaks with the encoder gone.
+    WaitForSingleObject(feeder.Get(), 2000);
+    return code;
 }
 
 } // namespace
@@ -163,5 +247,6 @@ int main() {
         Print(rewrite.error);
         return 1;
     }
-    return Publish(config.encoder, (config.debug_ts ? L" -debug_ts" : L"") + rewrite.command_line);
+    return Publish(config.encoder, (config.debug_ts ? L" -debug_ts" : L"") + rewrite.command_line,
+                   rewrite.frequency_hz);
 }

@@ -1,6 +1,7 @@
 #include "tools/bridge/bridge_args.h"
 
 #include <algorithm>
+#include <cwchar>
 
 namespace bridge {
 
@@ -94,11 +95,20 @@ Config ParseConfig(const std::wstring& text) {
     return config;
 }
 
-std::wstring ToneInput(int frequency_hz) {
-    return L"sine=frequency=" + std::to_wstring(frequency_hz) +
-           L":sample_rate=44100[tone];"
-           L"anoisesrc=sample_rate=44100:amplitude=0.005:color=pink[hiss];"
-           L"[tone][hiss]amix=inputs=2,aformat=channel_layouts=stereo[out0]";
+ToneLevel ParseToneLevel(const std::wstring& text) {
+    ToneLevel level;
+    for (const std::wstring& line : Lines(text)) {
+        if (line.rfind(L"level=", 0) != 0) continue;
+        const std::wstring value = line.substr(6);
+        if (value == L"silent") {
+            level.silent = true;
+        } else {
+            wchar_t* end = nullptr;
+            const double db = std::wcstod(value.c_str(), &end);
+            if (end != value.c_str()) level.peak_db = db;
+        }
+    }
+    return level;
 }
 
 CommandLine ParseCommandLine(const std::wstring& line) {
@@ -177,17 +187,19 @@ Rewrite RewriteForRealEncoder(const std::wstring& line) {
     std::vector<std::wstring>& in = command.arguments;
     std::vector<std::wstring> out;
     bool has_input = false;
+    int frequency_hz = 0;
     for (size_t i = 0; i < in.size(); ++i) {
         if (i + 3 < in.size() && in[i] == L"-f" && in[i + 1] == L"dshow" && in[i + 2] == L"-i" &&
             in[i + 3].compare(0, kAudioPrefixLength, kAudioPrefix) == 0) {
             std::wstring device = in[i + 3].substr(kAudioPrefixLength);
             const TestTone* tone = FindTone(device);
+            if (tone) frequency_hz = tone->frequency_hz;
             if (!tone)
                 return {L"", L"Could not find audio only device with name [" + device +
                                  L"] among source devices of type audio.\r\naudio=" + device +
                                  L": I/O error\r\n"};
-            // -re: a generated source runs as fast as it can, a capture device in real time.
-            out.insert(out.end(), {L"-re", L"-f", L"lavfi", L"-i", ToneInput(tone->frequency_hz)});
+            for (const std::wstring& argument : SplitArguments(kPcmInput))
+                out.push_back(argument);
             // A small send buffer, so that a stalled network blocks the encoder's writes within
             // a second, as on a studio PC, and not after the 4 MB that a loopback socket under
             // Wine takes (over four minutes at 128 kbit/s).
@@ -201,7 +213,7 @@ Rewrite RewriteForRealEncoder(const std::wstring& line) {
     if (!has_input) return {L"", L"encoder bridge: no DirectShow audio input to replace\r\n"};
     std::wstring rebuilt = command.program + L' ' + Join(out);
     if (!line.empty() && IsBlank(line.back())) rebuilt += L' ';
-    return {rebuilt, L""};
+    return {rebuilt, L"", frequency_hz};
 }
 
 } // namespace bridge

@@ -53,20 +53,31 @@ std::wstring QuoteArgument(const std::wstring& argument);
 
 bool IsListingRun(const CommandLine& command);
 
-// The lavfi graph that replaces a capture device: its tone over a faint hiss, in stereo as
-// capture devices deliver. On a pure tone the AAC encoder stays far below the bitrate it is
-// given (128k gives about 85), so a bitrate setting that went wrong would go unnoticed.
-std::wstring ToneInput(int frequency_hz);
+// What replaces a capture device for the real encoder: raw 16-bit stereo at 44.1 kHz on its
+// standard input, which the bridge feeds in real time with the device's tone.
+// The stream's parameters are given, so nothing is probed: probing would wait for seconds of
+// audio that comes in real time.
+inline constexpr wchar_t kPcmInput[] =
+    L"-probesize 32 -analyzeduration 0 -f s16le -ar 44100 -ac 2 -i pipe:0";
 
 struct Rewrite {
     std::wstring command_line; // empty on failure
     std::wstring error;        // what the encoder would print in that case
+    int frequency_hz = 0;      // the tone of the device asked for
 };
 
-// The real encoder's command line: `-f dshow -i audio=<device>` becomes the device's
-// ToneInput read in real time with a small send buffer; everything else, the codec included, keeps
-// its order and value, and the leading and trailing blanks of `line` are kept. An encoder without
-// libfdk_aac refuses it as it would refuse Sonafeed's own command line.
+// The real encoder's command line: `-f dshow -i audio=<device>` becomes kPcmInput with a small
+// send buffer; everything else, the codec and any filters included, keeps its order and value,
+// and the leading and trailing blanks of `line` are kept. An encoder without libfdk_aac refuses
+// it as it would refuse Sonafeed's own command line.
 Rewrite RewriteForRealEncoder(const std::wstring& line);
+
+// The level of the tone that bridge-audio.txt names ("level=-12", the tone's peak in dBFS over a
+// faint hiss, or "level=silent", nothing at all); the default -12 for anything else.
+struct ToneLevel {
+    bool silent = false;
+    double peak_db = -12;
+};
+ToneLevel ParseToneLevel(const std::wstring& text);
 
 } // namespace bridge
