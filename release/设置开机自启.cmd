@@ -82,7 +82,7 @@ goto failed_pause
 :failed
 echo.
 echo 没有成功。请右键本文件，选“以管理员身份运行”后再试。
-echo Windows XP 上不能用本文件：请按“使用说明.txt”第十节，在“启动”文件夹里建快捷方式。
+echo Windows XP 上不能用本文件：请按“使用说明.txt”第十一节，在“启动”文件夹里建快捷方式。
 :failed_pause
 pause
 exit /b 1
