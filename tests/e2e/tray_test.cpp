@@ -68,10 +68,17 @@ bool MinimiseAsUsual(HWND dialog) {
     });
 }
 
-// Hidden to the tray: not shown, and not minimised either.
+// Hidden to the tray: not shown, and not minimised either. The same late X events can show the
+// window again after it was hidden, so this too repeats until it holds after the program waited.
 bool MinimiseToTray(HWND dialog) {
-    ui::PostSysCommand(dialog, SC_MINIMIZE);
-    return WaitUntil([&] { return !IsWindowVisible(dialog); }) && !IsIconic(dialog);
+    const bool hidden = WaitUntil([&] {
+        if (IsWindowVisible(dialog)) {
+            ui::PostSysCommand(dialog, SC_MINIMIZE);
+            return false;
+        }
+        return ui::Settled(dialog) && ui::Settled(dialog) && !IsWindowVisible(dialog);
+    });
+    return hidden && !IsIconic(dialog);
 }
 
 TEST(Tray, TheTickedBoxHidesTheWindowAndAButtonOnTheIconShowsItAgain) {
