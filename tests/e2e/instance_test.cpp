@@ -220,6 +220,20 @@ void LiveWhileTheCloseWaitsForTheRelayStop() {
     EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 0; }));
 }
 
+// The later /live start has become the next instance and carried the command out; closed, it
+// leaves no encoder.
+void ExpectTheNextInstanceLive(const SonafeedRun& run, const SonafeedRun::LaterStart& live) {
+    HWND next = ui::WaitForDialog(live.Pid(), kMainCaption);
+    ASSERT_TRUE(next) << "the /live start ended with " << live.ExitCode();
+    EXPECT_TRUE(WaitUntil([&] {
+        return ui::ControlText(next, ids::kStartLive) == kStopLive &&
+               run.CountRunning(kEncoder) == 1;
+    }));
+    ui::PostClose(next);
+    EXPECT_TRUE(live.WaitForExit());
+    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 0; }));
+}
+
 // The relay stop that the close sends is never answered: after its time-out the close logs the
 // failure and ends, attended or not, and a /live start that came meanwhile becomes the next
 // instance.
@@ -241,15 +255,7 @@ void LiveWhileTheCloseWaitsForAStopThatNeverComes() {
     EXPECT_NE(run.DailyLog().find(kPullStopFailed + WinInetDescription(ERROR_INTERNET_TIMEOUT)),
               std::string::npos)
         << run.DailyLog();
-    HWND next = ui::WaitForDialog(live.Pid(), kMainCaption);
-    ASSERT_TRUE(next) << "the /live start ended with " << live.ExitCode();
-    EXPECT_TRUE(WaitUntil([&] {
-        return ui::ControlText(next, ids::kStartLive) == kStopLive &&
-               run.CountRunning(kEncoder) == 1;
-    }));
-    ui::PostClose(next);
-    EXPECT_TRUE(live.WaitForExit());
-    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 0; }));
+    ExpectTheNextInstanceLive(run, live);
 }
 
 // Start-up takes longer than a later start used to wait (a slow listing, then a slow start-up
@@ -295,15 +301,7 @@ void QuitWhileTheStartUpBoxWaitsHandsBackALive() {
     SonafeedRun::LaterStart quit = run.StartAgain("/quit");
     EXPECT_TRUE(quit && quit.WaitForExit());
     ASSERT_TRUE(run.WaitForExit()) << "the start-up box stays open";
-    HWND next = ui::WaitForDialog(live.Pid(), kMainCaption);
-    ASSERT_TRUE(next) << "the /live start ended with " << live.ExitCode();
-    EXPECT_TRUE(WaitUntil([&] {
-        return ui::ControlText(next, ids::kStartLive) == kStopLive &&
-               run.CountRunning(kEncoder) == 1;
-    }));
-    ui::PostClose(next);
-    EXPECT_TRUE(live.WaitForExit());
-    EXPECT_TRUE(WaitUntil([&] { return run.CountRunning(kEncoder) == 0; }));
+    ExpectTheNextInstanceLive(run, live);
 }
 
 // The service never answers the start-up query: the instance is hung until that request times
