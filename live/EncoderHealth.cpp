@@ -96,7 +96,8 @@ bool CEncoderHealth::TakeLevelsToShow(Levels& levels) {
 bool CEncoderHealth::TakeExit(Exit& exit) {
     std::string tail;
     bool cut = false;
-    if (!m_file.Watched() || !m_file.ReadTail(kStatusTailBytes, tail, cut)) return false;
+    const size_t tailBytes = LevelFilters() ? kMeasuredStatusTailBytes : kStatusTailBytes;
+    if (!m_file.Watched() || !m_file.ReadTail(tailBytes, tail, cut)) return false;
     // Once per encoder.
     m_file.Watch(false);
     exit.lastLine = LastStatusLine(tail, cut);

@@ -13,6 +13,10 @@ inline constexpr char kOwnStatusFileName[] = "NetStatus.txt";
 
 // How much of the status file's end is read: the last line is all that is wanted.
 inline constexpr size_t kStatusTailBytes = 4096;
+// The same with the measuring filters on: their lines, ten a second for each channel, fill 4 KiB
+// in under two seconds, which would leave the last line of a stalled encoder out. This holds
+// about as many seconds of output as 4 KiB of progress lines alone do.
+inline constexpr size_t kMeasuredStatusTailBytes = 64 * 1024;
 
 // The last line of `tail` that holds more than blanks and is no progress line, without its blanks
 // around it; empty when there is none. `cutAtStart`: the tail begins inside the file, so its
