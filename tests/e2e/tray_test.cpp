@@ -54,31 +54,28 @@ bool NotifyFromIcon(HWND dialog, UINT mouse_message) {
                                &ignored) != 0;
 }
 
-// Minimises through the system command with the tray box clear. Under Wine without a window
-// manager, X events of the window's previous change that the program reads only after the
-// minimise make Wine restore the window: the command is repeated until the window is still
-// minimised after the program has waited for messages (and so read those events).
-bool MinimiseAsUsual(HWND dialog) {
+// Minimises through the system command until `done` holds. Under Wine without a window manager,
+// X events of the window's previous change that the program reads only after the minimise make
+// Wine restore or show the window again: the command is repeated until `done` still holds after
+// the program has waited for messages (and so read those events).
+template <class Done> bool MinimiseUntil(HWND dialog, Done done) {
     return WaitUntil([&] {
-        if (!IsIconic(dialog)) {
+        if (!done()) {
             ui::PostSysCommand(dialog, SC_MINIMIZE);
             return false;
         }
-        return ui::Settled(dialog) && ui::Settled(dialog) && IsIconic(dialog);
+        return ui::Settled(dialog) && ui::Settled(dialog) && done();
     });
 }
 
-// Hidden to the tray: not shown, and not minimised either. The same late X events can show the
-// window again after it was hidden, so this too repeats until it holds after the program waited.
+// With the tray box clear: an ordinary minimised window.
+bool MinimiseAsUsual(HWND dialog) {
+    return MinimiseUntil(dialog, [&] { return IsIconic(dialog) != FALSE; });
+}
+
+// Hidden to the tray: not shown, and not minimised either.
 bool MinimiseToTray(HWND dialog) {
-    const bool hidden = WaitUntil([&] {
-        if (IsWindowVisible(dialog)) {
-            ui::PostSysCommand(dialog, SC_MINIMIZE);
-            return false;
-        }
-        return ui::Settled(dialog) && ui::Settled(dialog) && !IsWindowVisible(dialog);
-    });
-    return hidden && !IsIconic(dialog);
+    return MinimiseUntil(dialog, [&] { return !IsWindowVisible(dialog); }) && !IsIconic(dialog);
 }
 
 TEST(Tray, TheTickedBoxHidesTheWindowAndAButtonOnTheIconShowsItAgain) {

@@ -17,7 +17,7 @@ inline constexpr int kAccessId = 1010;
 inline constexpr int kPullUrl = 1011;
 inline constexpr int kStartPull = 1012;
 inline constexpr int kAutoPull = 1013;
-// Beyond the spec's controls: the level meter, and the settings dialog's controls.
+// After the main dialog's original controls: the level meter, and the settings dialog's controls.
 inline constexpr int kLevelMeter = 1014;
 inline constexpr int kSilenceThreshold = 1015;
 inline constexpr int kSilenceSeconds = 1016;
