@@ -48,6 +48,8 @@ add_executable(Sonafeed WIN32
     live/StatusFile.cpp
     live/EncoderHealth.cpp
     live/Levels.cpp
+    live/Recorder.cpp
+    live/RecordingControl.cpp
     relay/Backup.cpp
     ui/LevelMeter.cpp
     ui/LabelFit.cpp

@@ -43,10 +43,12 @@ void CSonafeedDlg::StartEncoder() {
     // While the relay has the stream the encoder only measures the device, for its sound to
     // return.
     const std::string device = EncoderDevice().Text();
-    std::string arguments = m_bBackupOnAir
-                                ? BuildMonitorArgs(device, kLevelFilters)
-                                : BuildEncoderArgs(device, bitrate.Text(), m_strPublishUrl.Text(),
-                                                   m_health.AacEncoder(), m_health.LevelFilters());
+    std::string arguments =
+        m_bBackupOnAir
+            ? BuildMonitorArgs(device, kLevelFilters)
+            : BuildEncoderArgs(device, bitrate.Text(), m_strPublishUrl.Text(),
+                               m_health.AacEncoder(), m_health.LevelFilters(), m_recorder.Port());
+    if (!m_bBackupOnAir && m_recorder.ResumeAfterRelay()) AddLog(texts::kRecordingResumed);
 
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;

@@ -36,6 +36,7 @@ void CSonafeedDlg::StartBackup() {
     if (SendBackupRequest(kPullAdd, error)) {
         ShowPulling(true);
         m_bBackupOnAir = true;
+        PauseRecordingForRelay();
     } else {
         // Silence from the studio is better than nothing on air.
         AddLog(texts::kPullFailed + AnswerForLog(error.Text()));

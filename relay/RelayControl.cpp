@@ -35,11 +35,13 @@ void CSonafeedDlg::OnStartPull() {
         return;
     }
     // The relay takes over the stream: a running broadcast ends first, whatever the answer.
+    const bool wasLive = m_bLive;
     if (m_bLive) {
         EndLive();
         m_bLive = false;
     }
     AdoptPullAnswer(kPullAdd, SendPullRequest(appId, stream, kPullAdd, error), error);
+    if (wasLive && m_bPulling) PauseRecordingForRelay();
 }
 
 void CSonafeedDlg::RequestPullStateAtStartup() {

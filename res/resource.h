@@ -28,6 +28,10 @@
 #define IDC_RETURN_SECONDS 1017
 #define IDC_BACKUP_RELAY 1018
 #define IDC_MEASURE_LEVELS 1019
+#define IDC_RECORD 1020
+#define IDC_RECORD_FOLDER 1021
+#define IDC_RECORD_DAYS 1022
+#define IDC_RECORD_FREE_MB 1023
 
 // The level meter's window class (ui/LevelMeter.h).
 #define LEVEL_METER_CLASS "SonafeedLevelMeter"

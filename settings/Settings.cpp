@@ -94,6 +94,7 @@ void CSonafeedDlg::SaveAudioSettings() {
 
 void CSonafeedDlg::ApplyAudioSettings() {
     m_health.SetMeasuring(m_audioSettings.measureLevels);
+    ApplyRecording();
     m_health.Silence().SetRules(
         SilenceRules{static_cast<double>(m_audioSettings.thresholdDb),
                      static_cast<unsigned long>(m_audioSettings.silenceSeconds) * 1000,

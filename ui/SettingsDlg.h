@@ -1,4 +1,5 @@
-// CSettingsDlg: the level meter's and the silence alarm's settings, opened from the system menu.
+// CSettingsDlg: the level meter's, the silence alarm's and the recording's settings, opened from
+// the system menu.
 // OK takes the values, each brought into its range; a field that holds no number keeps its
 // value.
 #pragma once

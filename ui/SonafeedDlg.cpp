@@ -57,6 +57,7 @@ ON_BN_CLICKED(IDC_AUTO_PULL, OnAutoPull)
 ON_MESSAGE(WM_INSTANCE_COMMAND, OnInstanceCommand)
 ON_MESSAGE(WM_SERVER_CHECKED, OnServerChecked)
 ON_MESSAGE(WM_PULL_ANSWERED_LATE, OnPullAnsweredLate)
+ON_MESSAGE(WM_RECORDING_EVENT, OnRecordingEvent)
 END_MESSAGE_MAP()
 
 // The program's directory, from its path cut to 256 bytes, without the trailing backslash.
@@ -197,6 +198,7 @@ void CSonafeedDlg::BeginClose() {
     KillTimer(IDT_ENCODER_WATCH);
     m_bLive = false;
     StopEncoder();
+    m_recorder.Stop();
 }
 
 // Message boxes and the About box: dialogs of this thread other than the main one.

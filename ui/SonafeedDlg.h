@@ -10,6 +10,7 @@
 #include "framework/StringArray.h"
 #include "instance/core/CommandLine.h"
 #include "live/EncoderHealth.h"
+#include "live/Recorder.h"
 #include "live/core/RtmpServer.h"
 #include "live/core/Watchdog.h"
 #include "relay/OpenApiClient.h"
@@ -46,6 +47,8 @@ constexpr UINT_PTR IDT_ENCODER_WATCH = 101;
 constexpr UINT WM_SERVER_CHECKED = WM_APP + 2;
 // An open API request given up on has ended; its outcome waits in the client.
 constexpr UINT WM_PULL_ANSWERED_LATE = WM_APP + 3;
+// The recording's helper has something to say (a RecordingEvent).
+constexpr UINT WM_RECORDING_EVENT = WM_APP + 4;
 
 class CSonafeedDlg : public CDialog {
   public:
@@ -122,6 +125,11 @@ class CSonafeedDlg : public CDialog {
     void EndBackup();
     void LeaveBackup();
 
+    // The logger recording (RecordingControl.cpp).
+    void ApplyRecording();
+    LRESULT OnRecordingEvent(WPARAM event, LPARAM files);
+    void PauseRecordingForRelay();
+
     // Relay (RelayControl.cpp).
     bool SplitPublishUrl(CString& appId, CString& stream);
     void OnStartPull();
@@ -174,6 +182,7 @@ class CSonafeedDlg : public CDialog {
     RestartSchedule m_restartSchedule;
     CEncoderHealth m_health;
     AudioSettings m_audioSettings;
+    CRecorder m_recorder;
     // The relay has the stream while the studio is silent; the encoder only listens.
     bool m_bBackupOnAir = false;
     // Counts the encoder's starts, so that a server check knows which encoder it was made for.

@@ -66,6 +66,19 @@ inline constexpr char kSoundBackFormat[] = "声音已恢复，静音持续了 %u
 inline constexpr char kBackupStarts[] = "静音，停止直播，改由拉流接替。。。";
 inline constexpr char kBackupFailed[] = "拉流接替失败，重新开始直播！";
 inline constexpr char kBackupEnds[] = "声音已恢复，停止拉流，重新开始直播。。。";
+// The logger recording. The lack of room names the floor in MiB, the retention its days and the
+// number of files it deleted; the folder follows the line that it cannot be written.
+inline constexpr char kRecordingNoRoomFormat[] =
+    "录音暂停：录音文件夹所在磁盘的剩余空间不足 %d MB！直播照常进行。";
+inline constexpr char kRecordingRoomAgain[] = "录音文件夹所在磁盘又有空间了，录音继续。";
+inline constexpr char kRecordingCannotWrite[] = "录音失败，直播照常进行：无法写入录音文件夹 ";
+inline constexpr char kRecordingWritingAgain[] = "录音文件夹又能写入了，录音继续。";
+inline constexpr char kRecordingExpiredFormat[] = "已删除超过 %d 天保留期的录音文件 %d 个。";
+inline constexpr char kRecordingCannotStart[] =
+    "录音无法开始（没有可用的本机端口），直播照常进行！";
+inline constexpr char kRecordingPausedForRelay[] =
+    "拉流期间暂停录音：播出的是拉流的声音，由服务端的录制保存。";
+inline constexpr char kRecordingResumed[] = "直播恢复，录音继续。";
 // Followed by the keys that were wrong or missing.
 inline constexpr char kAudioSettingsBad[] = "settings.ini 里以下设置无效或缺少，已用默认值：";
 

@@ -51,6 +51,23 @@ void AppendQuotedBody(std::string& out, const std::string& text) {
     out.append(backslashes * 2, '\\');
 }
 
+// The tee muxer's escapes for an output inside its list: a backslash before each backslash,
+// quote and bar, which would otherwise escape, quote or split. The encoder reads its command line
+// as Unicode, so a double-byte character's trail byte is no backslash to it.
+std::string TeeEscaped(const std::string& url) {
+    std::string escaped;
+    for (size_t i = 0; i < url.size(); ++i) {
+        if (IsCp936DoubleByte(url, i)) {
+            escaped.append(url, i, 2);
+            ++i;
+            continue;
+        }
+        if (url[i] == '\\' || url[i] == '\'' || url[i] == '|') escaped += '\\';
+        escaped += url[i];
+    }
+    return escaped;
+}
+
 // " -f dshow -i audio="<device>"".
 std::string CaptureArgs(const std::string& device) {
     std::string args = " -f dshow -i audio=\"";
@@ -62,13 +79,23 @@ std::string CaptureArgs(const std::string& device) {
 
 std::string BuildEncoderArgs(const std::string& device, const std::string& bitrate,
                              const std::string& publishUrl, const char* aacEncoder,
-                             const char* filters) {
+                             const char* filters, unsigned short recordPort) {
     std::string args = CaptureArgs(device) + " -y";
     if (filters) args += std::string(" -af ") + filters;
+    // The tee muxer takes only mapped streams, and cannot tell the encoder that FLV wants the
+    // codec's configuration apart from the frames.
+    if (recordPort) args += " -map 0:a -flags +global_header";
     args += " -c:a ";
     args += aacEncoder;
     args += " -b:a ";
     args += bitrate;
+    if (recordPort) {
+        args += "k -f tee \"";
+        AppendQuotedBody(
+            args, "[f=flv]" + TeeEscaped(publishUrl) +
+                      "|[f=adts:onfail=ignore]udp://127.0.0.1:" + std::to_string(recordPort));
+        return args + "\" ";
+    }
     args += "k -f flv ";
     // Blanks were removed from the address beforehand; only a tab or a quote can still split it.
     if (publishUrl.find_first_of("\t\"") == std::string::npos) {

@@ -24,10 +24,14 @@ inline constexpr char kBuiltInAac[] = "aac";
 // " -f dshow -i audio="<device>" -y -c:a <aacEncoder> -b:a <bitrate>k -f flv <publishUrl> ", with
 // the device name and the address escaped so that each stays exactly one argument under the
 // Windows command-line rules. Unbounded in length. With `filters` (no blanks), " -af <filters>"
-// follows "-y".
+// follows "-y". With `recordPort`, the one encoding goes to two outputs through the tee muxer:
+// the address as before, and ADTS to that loopback UDP port for the recording, whose failure
+// the encoder ignores:
+// " ... -map 0:a -flags +global_header -c:a <aacEncoder> -b:a <bitrate>k -f tee
+// "[f=flv]<publishUrl>|[f=adts:onfail=ignore]udp://127.0.0.1:<recordPort>" ".
 std::string BuildEncoderArgs(const std::string& device, const std::string& bitrate,
                              const std::string& publishUrl, const char* aacEncoder,
-                             const char* filters = nullptr);
+                             const char* filters = nullptr, unsigned short recordPort = 0);
 
 // " -f dshow -i audio="<device>" -af <filters> -f null - ": the device captured and measured,
 // nothing encoded or published.

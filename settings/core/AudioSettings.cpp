@@ -13,6 +13,9 @@ struct Field {
     int max;
     int AudioSettings::*number;
     bool AudioSettings::*flag;
+    std::string AudioSettings::*text = nullptr;
+    // Files written before the recording have none of its keys: their defaults go without a word.
+    bool newer = false;
 };
 
 constexpr Field kFields[] = {
@@ -21,6 +24,12 @@ constexpr Field kFields[] = {
     {"return_seconds", 1, 600, &AudioSettings::returnSeconds, nullptr},
     {"backup_relay", 0, 1, nullptr, &AudioSettings::backupRelay},
     {"measure_levels", 0, 1, nullptr, &AudioSettings::measureLevels},
+    {"record", 0, 1, nullptr, &AudioSettings::record, nullptr, true},
+    {"record_folder", 0, 0, nullptr, nullptr, &AudioSettings::recordFolder, true},
+    {"record_days", 1, 3650, &AudioSettings::recordDays, nullptr, nullptr, true},
+    {"record_min_free_mb", 64, 1 << 20, &AudioSettings::recordFloorMb, nullptr, nullptr, true},
+    {"record_period_seconds", 10, 3600, &AudioSettings::recordPeriodSeconds, nullptr, nullptr,
+     true},
 };
 
 // A whole decimal number, optionally signed and surrounded by blanks.
@@ -57,6 +66,11 @@ AudioSettings ParseAudioSettings(const std::string& text, std::vector<std::strin
     for (const Field& field : kFields) {
         long value = 0;
         const auto found = values.find(field.key);
+        if (found != values.end() && field.text) {
+            settings.*field.text = found->second;
+            continue;
+        }
+        if (found == values.end() && field.newer) continue;
         if (found == values.end() || !ParseNumber(found->second, value)) {
             bad.push_back(field.key);
             continue;
@@ -73,8 +87,10 @@ AudioSettings ParseAudioSettings(const std::string& text, std::vector<std::strin
 std::string FormatAudioSettings(const AudioSettings& settings) {
     std::string text;
     for (const Field& field : kFields) {
-        const int value = field.number ? settings.*field.number : settings.*field.flag ? 1 : 0;
-        text += std::string(field.key) + "=" + std::to_string(value) + "\n";
+        const int value =
+            field.number ? settings.*field.number : field.flag && settings.*field.flag;
+        text += std::string(field.key) + "=" +
+                (field.text ? settings.*field.text : std::to_string(value)) + "\n";
     }
     return text;
 }

@@ -19,10 +19,22 @@ struct AudioSettings {
     bool backupRelay = false;
     // The encoder measures the audio it sends; off, it gets its command line without the filters.
     bool measureLevels = true;
+
+    // The logger recording of what goes on air, off by default.
+    bool record = false;
+    // Where its day folders go; empty for the installation's own folder.
+    std::string recordFolder;
+    int recordDays = 42;
+    // Below this much free space on the folder's drive, in MiB, recording pauses.
+    int recordFloorMb = 1024;
+    // A file each clock period: an hour, shorter only for tests.
+    int recordPeriodSeconds = 3600;
 };
 
 // The settings in a file's text, LF or CR LF. A number out of its range is brought into it; a
-// value that is missing or no number takes its default, and its key goes to `bad`.
+// value that is missing or no number takes its default, and its key goes to `bad`; the
+// recording's keys, which files of older copies lack, only when they are there and wrong. A text
+// is taken as it stands, blanks around it left aside.
 AudioSettings ParseAudioSettings(const std::string& text, std::vector<std::string>& bad);
 
 // The file's text: every key, one a line, each ending in "\n".

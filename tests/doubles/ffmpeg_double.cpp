@@ -17,11 +17,15 @@
 //                         for both channels every 100 ms (default -12); read again each time
 //   no_level_filters=1    a run given the measuring filters says it knows no such filter and
 //                         exits at once, as a build without them does
-// Publishing mode prints a progress line ending in CR every 500 ms, as the real tool does.
+// Publishing mode prints a progress line ending in CR every 500 ms, as the real tool does. With a
+// recording output (udp://127.0.0.1:<port>) on its command line it sends an ADTS frame there
+// every 100 ms while it prints, whose payload reads "run <n> frame <m>".
 // Every run records its exact command line and module path as runs\<n>.cmdline and .module
 // (listing runs as runs\list-<n>.*), so a test can check what it was given, and publishing runs
 // the number of handles they inherited beyond their standard ones as runs\<n>.inherited.
 // Built without -fexec-charset: the built-in listing must stay UTF-8, as the real tool prints.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <algorithm>
@@ -212,7 +216,47 @@ std::string LevelLines(unsigned tick, const std::map<std::string, std::string>& 
     return lines;
 }
 
-int Publish(const std::string& dir, std::map<std::string, std::string> keys) {
+// Sends the recording output's frames, when the command line has one.
+class Recording {
+  public:
+    explicit Recording(unsigned run) : m_run(run) {
+        const std::string line = GetCommandLineA();
+        const char kOutput[] = "udp://127.0.0.1:";
+        const size_t at = line.find(kOutput);
+        if (at == std::string::npos) return;
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        m_to.sin_family = AF_INET;
+        m_to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_to.sin_port =
+            htons(static_cast<u_short>(std::atoi(line.c_str() + at + sizeof kOutput - 1)));
+    }
+    void Send(unsigned frame) {
+        if (m_socket == INVALID_SOCKET) return;
+        char payload[48];
+        const int size = std::snprintf(payload, sizeof payload, "run %u frame %u\n", m_run, frame);
+        const unsigned length = 7 + static_cast<unsigned>(size);
+        // MPEG-4 AAC LC, 44.1 kHz, two channels.
+        std::string bytes = {'\xFF',
+                             '\xF1',
+                             '\x50',
+                             static_cast<char>(0x80 | length >> 11),
+                             static_cast<char>(length >> 3 & 0xFF),
+                             static_cast<char>((length & 7) << 5 | 0x1F),
+                             '\xFC'};
+        bytes.append(payload, size);
+        sendto(m_socket, bytes.data(), static_cast<int>(bytes.size()), 0,
+               reinterpret_cast<const sockaddr*>(&m_to), sizeof m_to);
+    }
+
+  private:
+    unsigned m_run;
+    SOCKET m_socket = INVALID_SOCKET;
+    sockaddr_in m_to{};
+};
+
+int Publish(const std::string& dir, std::map<std::string, std::string> keys, unsigned run) {
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     auto banner = keys.find("banner");
     if (banner != keys.end()) {
@@ -231,6 +275,7 @@ int Publish(const std::string& dir, std::map<std::string, std::string> keys) {
         return 1;
     }
     const DWORD exit_after = Number(keys, "exit_after_ms", INFINITE);
+    Recording recording(run);
     const DWORD start = GetTickCount();
     for (unsigned tick = 1;; ++tick) {
         const DWORD elapsed = GetTickCount() - start;
@@ -242,6 +287,7 @@ int Publish(const std::string& dir, std::map<std::string, std::string> keys) {
         if (next > elapsed) Sleep(next - elapsed);
         keys = ReadControl(dir);
         if (Number(keys, "silent", 0) != 0) continue;
+        recording.Send(tick);
         std::string lines;
         if (measuring) lines += LevelLines(tick, keys);
         const unsigned count = tick * kLevelPeriodMs / kProgressPeriodMs;
@@ -288,5 +334,5 @@ int main() {
     unsigned run = Record(dir, "", module, InheritedHandles());
     WriteAll(GetStdHandle(STD_OUTPUT_HANDLE),
              "ffmpeg double: publishing run " + std::to_string(run) + "\r\n");
-    return Publish(dir, keys);
+    return Publish(dir, keys, run);
 }

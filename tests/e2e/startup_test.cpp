@@ -117,7 +117,9 @@ TEST(Startup, SystemMenuEndsWithAboutAndTheSettingsWhichOpenTheirDialogs) {
             run.ReadFileBytes(kAudioSettings),
             ok ? std::optional<std::string>("silence_threshold_db=-20\r\nsilence_seconds=12\r\n"
                                             "return_seconds=3\r\nbackup_relay=1\r\n"
-                                            "measure_levels=1\r\n")
+                                            "measure_levels=1\r\nrecord=0\r\nrecord_folder=\r\n"
+                                            "record_days=42\r\nrecord_min_free_mb=1024\r\n"
+                                            "record_period_seconds=3600\r\n")
                : std::nullopt);
     }
 

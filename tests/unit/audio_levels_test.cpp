@@ -122,21 +122,25 @@ TEST(AudioSettings, ValuesAreBroughtIntoRangeAndBadOnesTakeTheirDefaults) {
         std::string values; // as the file writes them, "," between
         std::string bad;
     } cases[] = {
-        {"as written", FormatAudioSettings(AudioSettings()), "-50,30,3,0,1", ""},
+        {"as written", FormatAudioSettings(AudioSettings()), "-50,30,3,0,1,0,,42,1024,3600", ""},
         {"every value, CR LF, blanks",
          "silence_threshold_db = -40\r\nsilence_seconds=20\r\nreturn_seconds= 5\r\n"
-         "backup_relay=1\r\nmeasure_levels=0\r\n",
-         "-40,20,5,1,0", ""},
+         "backup_relay=1\r\nmeasure_levels=0\r\nrecord=1\r\nrecord_folder= D:\\录音 1 \r\n"
+         "record_days=7\r\nrecord_min_free_mb=2048\r\nrecord_period_seconds=60\r\n",
+         "-40,20,5,1,0,1,D:\\录音 1,7,2048,60", ""},
         {"out of range",
          "silence_threshold_db=0\nsilence_seconds=1\nreturn_seconds=100000\n"
-         "backup_relay=7\nmeasure_levels=-3\n",
-         "-20,5,600,1,0", ""},
-        {"missing file or keys", "", "-50,30,3,0,1",
+         "backup_relay=7\nmeasure_levels=-3\nrecord=2\nrecord_folder=\nrecord_days=0\n"
+         "record_min_free_mb=1\nrecord_period_seconds=99999\n",
+         "-20,5,600,1,0,1,,1,64,3600", ""},
+        {"missing file or keys", "", "-50,30,3,0,1,0,,42,1024,3600",
          "silence_threshold_db,silence_seconds,return_seconds,backup_relay,measure_levels"},
         {"no numbers",
          "silence_threshold_db=loud\nsilence_seconds=30s\nreturn_seconds=3\n"
-         "backup_relay=\nmeasure_levels=1\nunknown=5\n",
-         "-50,30,3,0,1", "silence_threshold_db,silence_seconds,backup_relay"},
+         "backup_relay=\nmeasure_levels=1\nunknown=5\nrecord=\nrecord_folder=x\n"
+         "record_days=7d\nrecord_min_free_mb=1024\nrecord_period_seconds=3600\n",
+         "-50,30,3,0,1,0,x,42,1024,3600",
+         "silence_threshold_db,silence_seconds,backup_relay,record,record_days"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -161,3 +161,38 @@ TEST(EncoderCommand, MeasuringAddsOnlyItsFiltersAndTheMonitorPublishesNothing) {
     EXPECT_EQ(BuildMonitorArgs("麦克风 \"1\"", "astats"),
               " -f dshow -i audio=\"麦克风 \\\"1\\\"\" -af astats -f null - ");
 }
+
+// The tee muxer's reading of its outputs: split at bars, a backslash taking the next character
+// as it is, quotes left out; code page 936 characters whole, as the encoder gets them as Unicode.
+std::vector<std::string> TeeOutputs(const std::string& list) {
+    std::vector<std::string> outputs(1);
+    bool quoted = false;
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (IsCp936DoubleByte(list, i)) {
+            outputs.back().append(list, i++, 2);
+        } else if (list[i] == '\\' && !quoted && i + 1 < list.size()) {
+            outputs.back() += list[++i];
+        } else if (list[i] == '\'') {
+            quoted = !quoted;
+        } else if (list[i] == '|' && !quoted) {
+            outputs.emplace_back();
+        } else {
+            outputs.back() += list[i];
+        }
+    }
+    return outputs;
+}
+
+TEST(EncoderCommand, RecordingTeesTheOneEncodingToTheAddressAndTheLoopback) {
+    EXPECT_EQ(BuildEncoderArgs("Line In", "48", "rtmp://h/a/s", kBuiltInAac, "astats", 50123),
+              " -f dshow -i audio=\"Line In\" -y -af astats -map 0:a -flags +global_header -c:a "
+              "aac -b:a 48k -f tee \"[f=flv]rtmp://h/a/s|[f=adts:onfail=ignore]"
+              "udp://127.0.0.1:50123\" ");
+    for (const char* url : {"rtmp://h/a/s?k=a|b'c\\d", "rtmp://h/誠\\\"'|直"}) {
+        const auto args = ParseArgs(BuildEncoderArgs("Line In", "96", url, kLibfdkAac, nullptr, 7));
+        ASSERT_EQ(args.size(), 16u);
+        EXPECT_EQ(TeeOutputs(args.back()),
+                  (std::vector<std::string>{"[f=flv]" + std::string(url),
+                                            "[f=adts:onfail=ignore]udp://127.0.0.1:7"}));
+    }
+}

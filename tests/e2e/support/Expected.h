@@ -51,6 +51,15 @@ inline constexpr char kBackupStarts[] = "静音，停止直播，改由拉流接
 inline constexpr char kBackupFailed[] = "拉流接替失败，重新开始直播！";
 inline constexpr char kBackupEnds[] = "声音已恢复，停止拉流，重新开始直播。。。";
 inline constexpr char kAudioSettingsBad[] = "settings.ini 里以下设置无效或缺少，已用默认值：";
+// The recording: the lack of room with the floor in MiB, the retention with its days and files.
+inline constexpr char kRecordingNoRoomFormat[] =
+    "录音暂停：录音文件夹所在磁盘的剩余空间不足 %d MB！直播照常进行。";
+inline constexpr char kRecordingCannotWrite[] = "录音失败，直播照常进行：无法写入录音文件夹 ";
+inline constexpr char kRecordingExpiredFormat[] = "已删除超过 %d 天保留期的录音文件 %d 个。";
+inline constexpr char kRecordingPausedForRelay[] =
+    "拉流期间暂停录音：播出的是拉流的声音，由服务端的录制保存。";
+inline constexpr char kRecordingResumed[] = "直播恢复，录音继续。";
+inline constexpr char kRecordingFolder[] = "录音";
 
 // The encoder's measuring filters, as its command line carries them after "-af".
 inline constexpr char kLevelFilters[] = "asplit=2[out][m];[m]asetnsamples=n=4410:p=0,"
@@ -67,8 +76,8 @@ inline constexpr char kBoxCaption[] = "Sonafeed";
 inline constexpr char kNoEncoder[] = "请把ffmpeg.exe 文件放到执行文件目录！！！";
 inline constexpr char kAboutItem[] = "关于 Sonafeed(&A)...";
 inline constexpr char kAboutCaption[] = "关于 电台推流客户端";
-inline constexpr char kSettingsItem[] = "电平与静音设置(&S)...";
-inline constexpr char kSettingsCaption[] = "电平与静音设置";
+inline constexpr char kSettingsItem[] = "电平、静音与录音设置(&S)...";
+inline constexpr char kSettingsCaption[] = "电平、静音与录音设置";
 // The box of a start with an unknown switch: the command line goes between the two parts.
 inline constexpr char kUnknownSwitch[] = "不认识的命令行参数：";
 inline constexpr char kSwitchList[] =
