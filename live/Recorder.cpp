@@ -60,6 +60,7 @@ class Recording {
     void Write(const std::string& frame);
     bool Open();
     void Close() { m_file.Close(); }
+    void Abandon();
     bool RoomLeft();
     void Failed();
     void Report(RecordingEvent event, LPARAM detail = 0) const {
@@ -71,6 +72,8 @@ class Recording {
     FreeSpaceGate m_gate;
     AdtsFrames m_frames;
     CHandle m_file;
+    CString m_strPath;
+    unsigned long long m_nFileBytes = 0;
     unsigned short m_nSender = 0;
     // The period of the open file, and of the last retention.
     int64_t m_nFilePeriod = 0;
@@ -122,9 +125,21 @@ void Recording::Write(const std::string& frame) {
     if (!::WriteFile(m_file.Get(), frame.data(), static_cast<DWORD>(frame.size()), &written,
                      nullptr) ||
         written != frame.size()) {
-        Close();
-        Failed();
+        Abandon();
+        return;
     }
+    m_nFileBytes += written;
+    // Said once the folder takes audio again, not when a file can merely be made there.
+    if (m_bFailing) Report(kRecordingWritingAgain);
+    m_bFailing = false;
+}
+
+// A write failed (a full drive, a drive gone): the file ends there, and one that got nothing
+// goes, so that the tries at a full drive leave no empty files behind.
+void Recording::Abandon() {
+    Close();
+    if (m_nFileBytes == 0) ::DeleteFileA(m_strPath);
+    Failed();
 }
 
 bool Recording::Open() {
@@ -143,9 +158,9 @@ bool Recording::Open() {
     const CString day = m_options.folder + "\\" + RecordingDayFolder(start).c_str();
     ::CreateDirectoryA(day, nullptr);
     for (int copy = 1; copy <= kMaxCopies && !m_file.IsValid(); ++copy) {
-        const CString path = day + "\\" + RecordingFileName(start, copy).c_str();
+        m_strPath = day + "\\" + RecordingFileName(start, copy).c_str();
         // Never over an earlier file; readable while it is written, by a player for one.
-        m_file.Attach(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+        m_file.Attach(::CreateFileA(m_strPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                     nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!m_file.IsValid() && ::GetLastError() != ERROR_FILE_EXISTS) break;
     }
@@ -153,8 +168,7 @@ bool Recording::Open() {
         Failed();
         return false;
     }
-    if (m_bFailing) Report(kRecordingWritingAgain);
-    m_bFailing = false;
+    m_nFileBytes = 0;
     return true;
 }
 

@@ -21,7 +21,7 @@ void CSonafeedDlg::ApplyRecording() {
     }
     const std::string& folder = m_audioSettings.recordFolder;
     RecordingOptions options;
-    options.folder = folder.empty()      ? m_strAppDir + "\\" + kRecordingFolder
+    options.folder = folder.empty()       ? m_strAppDir + "\\" + kRecordingFolder
                      : IsFullPath(folder) ? CString(folder.c_str())
                                           : m_strAppDir + "\\" + folder.c_str();
     options.keepDays = m_audioSettings.recordDays;

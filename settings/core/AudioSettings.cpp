@@ -27,7 +27,7 @@ constexpr Field kFields[] = {
     {"record", 0, 1, nullptr, &AudioSettings::record, nullptr, true},
     {"record_folder", 0, 0, nullptr, nullptr, &AudioSettings::recordFolder, true},
     {"record_days", 1, 3650, &AudioSettings::recordDays, nullptr, nullptr, true},
-    {"record_min_free_mb", 64, 1 << 20, &AudioSettings::recordFloorMb, nullptr, nullptr, true},
+    {"record_min_free_mb", 0, 1 << 20, &AudioSettings::recordFloorMb, nullptr, nullptr, true},
     {"record_period_seconds", 10, 3600, &AudioSettings::recordPeriodSeconds, nullptr, nullptr,
      true},
 };

@@ -25,7 +25,8 @@ struct AudioSettings {
     // Where its day folders go; empty for the installation's own folder.
     std::string recordFolder;
     int recordDays = 42;
-    // Below this much free space on the folder's drive, in MiB, recording pauses.
+    // Below this much free space on the folder's drive, in MiB, recording pauses; 0 records
+    // until the drive is full.
     int recordFloorMb = 1024;
     // A file each clock period: an hour, shorter only for tests.
     int recordPeriodSeconds = 3600;

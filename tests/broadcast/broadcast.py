@@ -24,6 +24,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import urllib.request
 from pathlib import Path
@@ -52,6 +53,19 @@ SILENCE_SECONDS, RETURN_SECONDS = 10, 3
 LEVEL_SETTINGS = (f"silence_threshold_db=-50\r\nsilence_seconds={SILENCE_SECONDS}\r\n"
                   f"return_seconds={RETURN_SECONDS}\r\nbackup_relay=1\r\nmeasure_levels=1\r\n")
 QUIET_PASSAGE_SECONDS = 60
+# With --recording: a file every 10 s instead of every hour, so that the first encoder's audio
+# spans two file changes before it is killed.
+RECORDING_PERIOD_SECONDS = 10
+RECORDING_SETTINGS = f"record=1\r\nrecord_period_seconds={RECORDING_PERIOD_SECONDS}\r\n"
+# With --recording-full-drive: recording onto the session's 4 MiB drive S:, without a floor,
+# with this much room left, so that the drive is full within seconds of the broadcast's start.
+FULL_DRIVE_SETTINGS = "record=1\r\nrecord_folder=S:\\录音\r\nrecord_min_free_mb=0\r\n"
+FULL_DRIVE_ROOM = 96 * 1024
+LOG_RECORDING_FAILED = "录音失败，直播照常进行：无法写入录音文件夹 "
+AAC_FRAME_SECONDS = 1024 / 44100
+# What the encoder's CPU time a minute is measured over, with the recording output and without,
+# both encoders at once so that the machine's load changes alike for both.
+RECORDING_COST_SECONDS = 60
 NO_LIBFDK_AAC = "Unknown encoder 'libfdk_aac'"
 # The real encoder's stream mapping when it encodes with the built-in aac.
 MAPPED_TO_AAC = re.compile(r"-> aac \(native\)")
@@ -327,8 +341,11 @@ class Sonafeed:
         # Eight lines; CR LF reads as well as the CR CR LF the program writes.
         (work / "config.db").write_bytes("".join(f"{line}\r\n" for line in config_lines)
                                          .encode("gbk"))
-        if args.levels:
-            (work / "settings.ini").write_bytes(LEVEL_SETTINGS.encode())
+        settings = (LEVEL_SETTINGS if args.levels else "") + \
+            (RECORDING_SETTINGS if args.recording else "") + \
+            (FULL_DRIVE_SETTINGS if args.recording_full_drive else "")
+        if settings:
+            (work / "settings.ini").write_bytes(settings.encode("gbk"))
         self.tone("-12")
         self.process = None
 
@@ -369,14 +386,7 @@ class Sonafeed:
 
     def encoder_cpu_seconds(self):
         """CPU time used so far by the real encoder that the bridge feeds, 0 when none runs."""
-        for entry in Path("/proc").iterdir():
-            try:
-                if entry.name.isdigit() and b"pipe:0" in (entry / "cmdline").read_bytes():
-                    fields = (entry / "stat").read_text().rsplit(")", 1)[1].split()
-                    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-            except (OSError, IndexError, ValueError):
-                pass
-        return 0
+        return cpu_seconds_of(b"pipe:0")
 
     def end_processes(self):
         """Ends every process started from the working directory; the bridge's job takes the
@@ -392,6 +402,18 @@ class Sonafeed:
                     os.kill(int(entry.name), signal.SIGKILL)
             except (OSError, ProcessLookupError):
                 pass
+
+
+def cpu_seconds_of(marker):
+    """CPU time used so far by the process whose command line holds `marker`, 0 for none."""
+    for entry in Path("/proc").iterdir():
+        try:
+            if entry.name.isdigit() and marker in (entry / "cmdline").read_bytes():
+                fields = (entry / "stat").read_text().rsplit(")", 1)[1].split()
+                return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+        except (OSError, IndexError, ValueError):
+            pass
+    return 0
 
 
 def parse_args():
@@ -423,6 +445,13 @@ def parse_args():
                         help="also the level meter, a silence with the relay as its backup, the "
                              "sound's return, a quiet passage, and the encoder's CPU time with "
                              "measuring and without")
+    parser.add_argument("--recording", action="store_true",
+                        help="also the recording, a file every 10 s: the first encoder's files "
+                             "against what the server got of it, and the cost of the recording "
+                             "output to the encoder (alongside the outages, when they run)")
+    parser.add_argument("--recording-full-drive", action="store_true",
+                        help="also record onto the test session's full 4 MiB drive S:, which "
+                             "must not touch the broadcast")
     parser.add_argument("--status-soak", type=float, metavar="SECONDS",
                         help="instead of the kill and the relay: the encoder, made to print a "
                              "line for every packet, publishes this long while the status "
@@ -500,8 +529,15 @@ class Broadcast:
         self.standin = StandIn(self.processes, self.out / "standin.log", f"127.0.0.1:{port}")
         config = [self.args.device, self.publish_url, 0, BITRATES.index(self.args.bitrate),
                   self.pull_url, "broadcast-key", "broadcast-id", 0]
+        self.small_drive = self.args.wine_run.parent / "small-drive"
+        if self.args.recording_full_drive and not os.path.ismount(self.small_drive):
+            self.fact("recording onto a full drive", "not tried: no small drive S: (mounting "
+                                                     "it needs root)")
+            self.args.recording_full_drive = False
         self.sonafeed = Sonafeed(self.args, self.processes, self.root / "work", config,
                                  self.root.name)
+        if self.args.recording_full_drive:
+            self.fill_small_drive()
 
     def start_source(self):
         """The relay's source, publishing to the server until the server goes."""
@@ -526,6 +562,9 @@ class Broadcast:
         self.processes.stop_all()
         if self.sonafeed:
             self.sonafeed.sweep()
+        if self.args.recording_full_drive:
+            (self.small_drive / "filler").unlink(missing_ok=True)
+            shutil.rmtree(self.small_drive / "录音", ignore_errors=True)
         shutil.rmtree(self.root, ignore_errors=True)
 
     # --- the scenario ---------------------------------------------------------------------
@@ -541,13 +580,24 @@ class Broadcast:
         if self.args.status_soak:
             self.status_soak(self.args.status_soak)
             return
+        first_files = self.first_encoders_files() if self.args.recording else None
         self.kill_encoder()
+        if self.args.recording:
+            self.recording_is_the_broadcast(first_files)
+        cost = None
+        if self.args.recording:
+            cost = threading.Thread(target=self.recording_cost, daemon=True)
+            cost.start()
         if self.args.outages:
             self.outages()
+        if cost:
+            cost.join()
         if self.args.levels:
             self.levels()
         self.relay_takes_over()
         self.stop_relay()
+        if self.args.recording_full_drive:
+            self.full_drive_left_the_broadcast_alone()
         closed = self.sonafeed.uidrive("close", 15000, check=False) is not None
         self.check("Sonafeed closes", closed)
 
@@ -717,8 +767,8 @@ class Broadcast:
         # Without measuring: the program started again on settings that turn it off.
         self.sonafeed.uidrive("click", START_LIVE)
         self.check("Sonafeed closes", self.sonafeed.uidrive("close", 15000, check=False) is not None)
-        (self.sonafeed.work / "settings.ini").write_bytes(
-            LEVEL_SETTINGS.replace("measure_levels=1", "measure_levels=0").encode())
+        settings = self.sonafeed.work / "settings.ini"
+        settings.write_bytes(settings.read_bytes().replace(b"measure_levels=1", b"measure_levels=0"))
         before = self.nginx.recordings()
         self.sonafeed.start(self.standin.address, self.out / "wine-2.log")
         self.sonafeed.uidrive("wait-window", 60000)
@@ -732,6 +782,104 @@ class Broadcast:
                   f"{measuring:.2f} s / {plain:.2f} s ({(measuring - plain) / plain:+.0%})"
                   if plain else "not measurable")
         self.check("the meter stays empty without measuring", not self.sonafeed.text(METER))
+
+    # --- the recording --------------------------------------------------------------------
+
+    def recording_folder(self):
+        return self.sonafeed.work / "录音"
+
+    def recorded_files(self):
+        return sorted(self.recording_folder().glob("*/*.aac"))
+
+    def first_encoders_files(self):
+        """The first encoder's files once its audio spans two file changes."""
+        self.deadline.wait_until(lambda: len(self.recorded_files()) >= 3,
+                                 3 * RECORDING_PERIOD_SECONDS + 15, "three recording files")
+        return self.recorded_files()
+
+    def recording_is_the_broadcast(self, files):
+        """The killed first encoder's files against the server's recording of it: the same
+        frames, the same codec and tone, up to the kill."""
+        self.deadline.wait_until(lambda: len(self.recorded_files()) > len(files), 30,
+                                 "the restarted encoder's recording")
+        recorded = [size for path in files for size in media.adts_payload_sizes(path)]
+        sent = [size for _, size in media.flv_audio_frames(self.recording)]
+        info = media.stream_info(files[1])
+        tone = media.tone_hz(media.decode_samples(files[1], 2, skip_seconds=1))
+        self.fact("recording, a full file", f"{info.get('codec_name')}, "
+                  f"{info.get('sample_rate')} Hz, tone {tone:.0f} Hz" if tone else "no tone")
+        self.check("the recording is AAC at 44100 Hz with the device's tone",
+                   info.get("codec_name") == "aac" and info.get("sample_rate") == 44100 and
+                   tone and abs(tone - self.device_hz) <= self.device_hz * TONE_TOLERANCE)
+
+        def kbps(sizes):
+            return sum(sizes) * 8 / (len(sizes) * AAC_FRAME_SECONDS) / 1000 if sizes else 0
+        ratio = kbps(recorded) / kbps(sent) - 1 if sent else 1
+        self.fact("bitrate, recording / server", f"{kbps(recorded):.1f} / {kbps(sent):.1f} kbit/s "
+                  f"({ratio:+.2%})")
+        self.check("the recording's bitrate within 2 % of the server's", abs(ratio) <= 0.02)
+        missing = (len(sent) - len(recorded)) * AAC_FRAME_SECONDS
+        changes = len(files) - 1
+        self.fact(f"first encoder's audio missing from its {len(files)} files "
+                  f"({changes} changes, then the kill)",
+                  f"{missing:.3f} s of {len(sent) * AAC_FRAME_SECONDS:.1f} s")
+        self.check("at most 0.1 s missing at the file changes and the kill together",
+                   missing <= 0.1)
+
+    def recording_cost(self):
+        """The real encoder's CPU time a minute with the recording output and without, the two
+        running side by side on the same tone."""
+        sink = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        sink.bind(("127.0.0.1", 0))
+        sink.settimeout(0.5)
+        stop = threading.Event()
+
+        def drain():
+            while not stop.is_set():
+                try:
+                    sink.recv(65536)
+                except OSError:
+                    pass
+        threading.Thread(target=drain, daemon=True).start()
+        server = f"rtmp://127.0.0.1:{self.nginx.port}/src"
+        common = [str(self.args.wine_run), str(self.args.real_ffmpeg), "-hide_banner", "-nostats",
+                  "-re", "-f", "lavfi", "-i", f"sine=frequency={self.device_hz}:sample_rate=44100",
+                  "-ac", "2", "-y"]
+        output = ["-c:a", "aac", "-b:a", f"{self.args.bitrate}k"]
+        started = [self.processes.start(
+            common + ["-map", "0:a", "-flags", "+global_header"] + output +
+            ["-f", "tee", f"[f=flv]{server}/cost-tee|[f=adts:onfail=ignore]udp://127.0.0.1:"
+                          f"{sink.getsockname()[1]}"], self.out / "cost-tee.log"),
+            self.processes.start(common + output + ["-f", "flv", f"{server}/cost-plain"],
+                                 self.out / "cost-plain.log")]
+        markers = [b"cost-tee", b"cost-plain"]
+        try:
+            time.sleep(5)  # both encoders settled; what follows is measured
+            before = [cpu_seconds_of(marker) for marker in markers]
+            time.sleep(RECORDING_COST_SECONDS)
+            used = [cpu_seconds_of(marker) - start for marker, start in zip(markers, before)]
+        finally:
+            for process in started:
+                process.kill()
+            stop.set()
+        tee, plain = (seconds * 60 / RECORDING_COST_SECONDS for seconds in used)
+        self.fact("encoder CPU time a minute, with the recording output / without",
+                  f"{tee:.2f} s / {plain:.2f} s ({(tee - plain) / plain:+.1%})"
+                  if plain > 0 else "not measurable")
+        self.check("the encoders' CPU time was measured", tee > 0 and plain > 0)
+
+    def fill_small_drive(self):
+        filler = self.small_drive / "filler"
+        room = os.statvfs(self.small_drive)
+        filler.write_bytes(bytes(room.f_bavail * room.f_frsize - FULL_DRIVE_ROOM))
+
+    def full_drive_left_the_broadcast_alone(self):
+        """Every check above passed with the recording's drive full; the log says so once."""
+        room = os.statvfs(self.small_drive)
+        failed = sum(line.startswith(LOG_RECORDING_FAILED) for line in self.sonafeed.log())
+        self.fact("recording onto a full drive", f"{failed} line(s) of the failure, "
+                  f"{room.f_bavail * room.f_frsize} bytes left on it")
+        self.check("the full recording drive is said once", failed == 1)
 
     def outages(self):
         """Each outage starts from a running stream and ends with the device's tone back."""

@@ -34,6 +34,21 @@ def flv_audio_frames(path):
     return frames
 
 
+def adts_payload_sizes(path):
+    """The payload size of each whole ADTS frame in the file, header left out."""
+    data = Path(path).read_bytes()
+    sizes = []
+    at = 0
+    while at + 7 <= len(data) and data[at] == 0xFF and data[at + 1] & 0xF6 == 0xF0:
+        length = (data[at + 3] & 3) << 11 | data[at + 4] << 3 | data[at + 5] >> 5
+        header = 7 if data[at + 1] & 1 else 9  # protection absent, or a CRC follows
+        if length < header or at + length > len(data):
+            break
+        sizes.append(length - header)
+        at += length
+    return sizes
+
+
 def probe_options(source):
     """A live stream announces no stream count: without a limit the probe waits 5 s for a video
     stream that never comes."""

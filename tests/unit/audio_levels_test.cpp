@@ -131,8 +131,8 @@ TEST(AudioSettings, ValuesAreBroughtIntoRangeAndBadOnesTakeTheirDefaults) {
         {"out of range",
          "silence_threshold_db=0\nsilence_seconds=1\nreturn_seconds=100000\n"
          "backup_relay=7\nmeasure_levels=-3\nrecord=2\nrecord_folder=\nrecord_days=0\n"
-         "record_min_free_mb=1\nrecord_period_seconds=99999\n",
-         "-20,5,600,1,0,1,,1,64,3600", ""},
+         "record_min_free_mb=-1\nrecord_period_seconds=99999\n",
+         "-20,5,600,1,0,1,,1,0,3600", ""},
         {"missing file or keys", "", "-50,30,3,0,1,0,,42,1024,3600",
          "silence_threshold_db,silence_seconds,return_seconds,backup_relay,measure_levels"},
         {"no numbers",
