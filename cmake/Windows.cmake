@@ -12,10 +12,18 @@ else()
     set(SONAFEED_WINEARCH win32)
     set(SONAFEED_WINELOADER /usr/lib/wine/wine)
 endif()
-configure_file(${CMAKE_SOURCE_DIR}/tests/wine/wine-env.in ${CMAKE_BINARY_DIR}/wine-env @ONLY)
-configure_file(${CMAKE_SOURCE_DIR}/tests/wine/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
-               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-                                WORLD_READ WORLD_EXECUTE)
+# A Wine session's wrapper and settings in SESSION_DIR: its own prefix, display and wineserver.
+function(sonafeed_wine_session SESSION_DIR)
+    configure_file(${CMAKE_SOURCE_DIR}/tests/wine/wine-env.in ${SESSION_DIR}/wine-env @ONLY)
+    configure_file(${CMAKE_SOURCE_DIR}/tests/wine/wine-run.in ${SESSION_DIR}/wine-run @ONLY
+                   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                    GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+endfunction()
+sonafeed_wine_session(${CMAKE_BINARY_DIR})
+# The broadcasts' own session: windows, mutexes and C:\NetStatus.txt of one session are unseen
+# in the other, so the broadcasts, minutes of waiting on outages, run beside the other tests.
+set(SONAFEED_BROADCAST_SESSION ${CMAKE_BINARY_DIR}/broadcast-session)
+sonafeed_wine_session(${SONAFEED_BROADCAST_SESSION})
 
 add_library(sonafeed_framework STATIC
     framework/String.cpp
@@ -83,13 +91,18 @@ add_test(NAME exe_loads_on_xp
 # Wine session for the tests: a prefix, an Xvfb display and a persistent wineserver.
 add_executable(wine_keepalive WIN32 tests/wine/keepalive.cpp)
 target_link_libraries(wine_keepalive PRIVATE ${SONAFEED_STATIC_LINK})
-add_test(NAME wine_session_start
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session.sh start ${CMAKE_BINARY_DIR}
-                 $<TARGET_FILE:wine_keepalive>)
-add_test(NAME wine_session_stop
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session.sh stop ${CMAKE_BINARY_DIR})
-set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
-set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+# Fixture wine is the tree's session, wine_broadcast the broadcasts'.
+foreach(session IN ITEMS "wine;${CMAKE_BINARY_DIR}" "wine_broadcast;${SONAFEED_BROADCAST_SESSION}")
+    list(GET session 0 fixture)
+    list(GET session 1 dir)
+    add_test(NAME ${fixture}_session_start
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session.sh start ${dir}
+                     $<TARGET_FILE:wine_keepalive>)
+    add_test(NAME ${fixture}_session_stop
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session.sh stop ${dir})
+    set_tests_properties(${fixture}_session_start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 180)
+    set_tests_properties(${fixture}_session_stop PROPERTIES FIXTURES_CLEANUP ${fixture})
+endforeach()
 
 add_subdirectory(tests/doubles)
 add_subdirectory(tests/e2e)
