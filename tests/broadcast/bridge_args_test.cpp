@@ -46,11 +46,6 @@ TEST(BridgeRewrite, SwapsTheCaptureInputKeepingEverythingElse) {
          L"16384 -f flv "
          L"o",
          440},
-        // The recording's tee output: its FLV output gets the send buffer.
-        {L" -f dshow -i audio=\"Test Tone 440 Hz\" -y -map 0:a -f tee \"[f=flv]o|[f=adts]u\" ",
-         L" -probesize 32 -analyzeduration 0 -f s16le -ar 44100 -ac 2 -i pipe:0 -send_buffer_size "
-         L"16384 -y -map 0:a -f tee [f=flv:send_buffer_size=16384]o|[f=adts]u ",
-         440},
         // Filters stay where they are.
         {L" -f dshow -i audio=\"Test Tone 440 Hz\" -y -af astats -c:a aac -f flv o ",
          L" -probesize 32 -analyzeduration 0 -f s16le -ar 44100 -ac 2 -i pipe:0 -send_buffer_size "

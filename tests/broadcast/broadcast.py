@@ -57,8 +57,9 @@ QUIET_PASSAGE_SECONDS = 60
 # spans two file changes before it is killed.
 RECORDING_PERIOD_SECONDS = 10
 RECORDING_SETTINGS = f"record=1\r\nrecord_period_seconds={RECORDING_PERIOD_SECONDS}\r\n"
-# With --recording-full-drive: recording onto the session's 4 MiB drive S:, without a floor,
-# with this much room left, so that the drive is full within seconds of the broadcast's start.
+# With --recording-full-drive: the program started again without measuring records onto the
+# session's 4 MiB drive S:, without a floor, with this much room left, so that the drive is full
+# within seconds.
 FULL_DRIVE_SETTINGS = "record=1\r\nrecord_folder=S:\\录音\r\nrecord_min_free_mb=0\r\n"
 FULL_DRIVE_ROOM = 96 * 1024
 LOG_RECORDING_FAILED = "录音失败，直播照常进行：无法写入录音文件夹 "
@@ -342,8 +343,7 @@ class Sonafeed:
         (work / "config.db").write_bytes("".join(f"{line}\r\n" for line in config_lines)
                                          .encode("gbk"))
         settings = (LEVEL_SETTINGS if args.levels else "") + \
-            (RECORDING_SETTINGS if args.recording else "") + \
-            (FULL_DRIVE_SETTINGS if args.recording_full_drive else "")
+            (RECORDING_SETTINGS if args.recording else "")
         if settings:
             (work / "settings.ini").write_bytes(settings.encode("gbk"))
         self.tone("-12")
@@ -447,11 +447,14 @@ def parse_args():
                              "measuring and without")
     parser.add_argument("--recording", action="store_true",
                         help="also the recording, a file every 10 s: the first encoder's files "
-                             "against what the server got of it, and the cost of the recording "
-                             "output to the encoder (alongside the outages, when they run)")
+                             "against what the server got of it")
     parser.add_argument("--recording-full-drive", action="store_true",
-                        help="also record onto the test session's full 4 MiB drive S:, which "
-                             "must not touch the broadcast")
+                        help="with --levels: the program started again without measuring "
+                             "records onto the test session's full 4 MiB drive S:, which must "
+                             "not touch the broadcast")
+    parser.add_argument("--recording-cost", action="store_true",
+                        help="also the real encoder's CPU time with the recording output and "
+                             "without, side by side (alongside the outages, when they run)")
     parser.add_argument("--status-soak", type=float, metavar="SECONDS",
                         help="instead of the kill and the relay: the encoder, made to print a "
                              "line for every packet, publishes this long while the status "
@@ -464,6 +467,8 @@ def parse_args():
     args = parser.parse_args()
     if (args.sonafeed is None) == (args.install is None):
         parser.error("give either --sonafeed or --install")
+    if args.recording_full_drive and not args.levels:
+        parser.error("--recording-full-drive needs --levels")
     if args.deadline is None:
         args.deadline = (args.status_soak or 0) + (480 if args.outages else 150) + \
             (180 if args.levels else 0)
@@ -536,8 +541,6 @@ class Broadcast:
             self.args.recording_full_drive = False
         self.sonafeed = Sonafeed(self.args, self.processes, self.root / "work", config,
                                  self.root.name)
-        if self.args.recording_full_drive:
-            self.fill_small_drive()
 
     def start_source(self):
         """The relay's source, publishing to the server until the server goes."""
@@ -585,7 +588,7 @@ class Broadcast:
         if self.args.recording:
             self.recording_is_the_broadcast(first_files)
         cost = None
-        if self.args.recording:
+        if self.args.recording_cost:
             cost = threading.Thread(target=self.recording_cost, daemon=True)
             cost.start()
         if self.args.outages:
@@ -768,7 +771,11 @@ class Broadcast:
         self.sonafeed.uidrive("click", START_LIVE)
         self.check("Sonafeed closes", self.sonafeed.uidrive("close", 15000, check=False) is not None)
         settings = self.sonafeed.work / "settings.ini"
-        settings.write_bytes(settings.read_bytes().replace(b"measure_levels=1", b"measure_levels=0"))
+        text = settings.read_bytes().replace(b"measure_levels=1", b"measure_levels=0")
+        if self.args.recording_full_drive:
+            self.fill_small_drive()
+            text += FULL_DRIVE_SETTINGS.encode("gbk")
+        settings.write_bytes(text)
         before = self.nginx.recordings()
         self.sonafeed.start(self.standin.address, self.out / "wine-2.log")
         self.sonafeed.uidrive("wait-window", 60000)

@@ -182,10 +182,6 @@ bool IsListingRun(const CommandLine& command) {
     return false;
 }
 
-// The start of the recording's tee output list, the FLV output first.
-constexpr wchar_t kTeeFlv[] = L"[f=flv]";
-constexpr size_t kTeeFlvLength = sizeof kTeeFlv / sizeof kTeeFlv[0] - 1;
-
 Rewrite RewriteForRealEncoder(const std::wstring& line) {
     CommandLine command = ParseCommandLine(line);
     std::vector<std::wstring>& in = command.arguments;
@@ -210,10 +206,6 @@ Rewrite RewriteForRealEncoder(const std::wstring& line) {
             out.insert(out.end(), {L"-send_buffer_size", L"16384"});
             has_input = true;
             i += 3;
-        } else if (in[i].compare(0, kTeeFlvLength, kTeeFlv) == 0) {
-            // The tee output's slaves take no output options of the command line: the FLV
-            // one gets the small send buffer among its own.
-            out.push_back(L"[f=flv:send_buffer_size=16384]" + in[i].substr(kTeeFlvLength));
         } else {
             out.push_back(in[i]);
         }
