@@ -43,11 +43,11 @@ void CSonafeedDlg::StartEncoder() {
     // While the relay has the stream the encoder only measures the device, for its sound to
     // return.
     const std::string device = EncoderDevice().Text();
-    std::string arguments =
-        m_bBackupOnAir
-            ? BuildMonitorArgs(device, kLevelFilters)
-            : BuildEncoderArgs(device, bitrate.Text(), m_strPublishUrl.Text(),
-                               m_health.AacEncoder(), m_health.LevelFilters(), m_recorder.Port());
+    std::string arguments = m_bBackupOnAir
+                                ? BuildMonitorArgs(device, kLevelFilters)
+                                : BuildEncoderArgs(device, bitrate.Text(), m_strPublishUrl.Text(),
+                                                   m_health.AacEncoder(), m_health.LevelFilters(),
+                                                   m_health.Records() ? m_recorder.Port() : 0);
     if (!m_bBackupOnAir && m_recorder.ResumeAfterRelay()) AddLog(texts::kRecordingResumed);
 
     OSVERSIONINFOA version{};
@@ -103,8 +103,9 @@ void CSonafeedDlg::EndLeftoverEncoders() {
     if (ended) AddLog(texts::kLeftoverEncoderEnded);
 }
 
-// Logs an exited encoder's last line, once. True when that encoder refused libfdk_aac or the
-// measuring filters, so that the next start, without them, can follow at once.
+// Logs an exited encoder's last line, once. True when that encoder refused libfdk_aac, the
+// measuring filters or the recording's output, so that the next start, without them, can
+// follow at once.
 bool CSonafeedDlg::ReportEncoderExit() {
     CEncoderHealth::Exit exit;
     if (!m_health.TakeExit(exit)) return false;
@@ -117,7 +118,8 @@ bool CSonafeedDlg::ReportEncoderExit() {
     }
     if (exit.refusedLibfdkAac && m_health.UseBuiltInAac()) AddLog(texts::kBuiltInAacFallback);
     if (exit.refusedLevels) AddLog(texts::kLevelsRefused);
-    return exit.refusedLibfdkAac || exit.refusedLevels;
+    if (exit.refusedRecording) AddLog(texts::kRecordingRefused);
+    return exit.refusedLibfdkAac || exit.refusedLevels || exit.refusedRecording;
 }
 
 // A build whose banner says it lacks libfdk_aac starts with the built-in aac from the first

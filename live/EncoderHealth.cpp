@@ -1,5 +1,7 @@
 #include "live/EncoderHealth.h"
 
+#include "live/core/Recording.h"
+
 #include "framework/core/Ticks.h"
 #include "live/core/EncoderCommand.h"
 
@@ -104,5 +106,7 @@ bool CEncoderHealth::TakeExit(Exit& exit) {
     exit.refusedLibfdkAac = !m_bBuiltInAac && LacksLibfdkAac(tail);
     exit.refusedLevels = LevelFilters() && RejectsLevelFilters(tail);
     if (exit.refusedLevels) m_bLevelsRefused = true;
+    exit.refusedRecording = Records() && RejectsRecordingOutput(tail);
+    if (exit.refusedRecording) m_bRecordingRefused = true;
     return true;
 }

@@ -29,6 +29,8 @@ class CEncoderHealth {
     // The measuring filters for the next start; null when measuring is off, or refused.
     const char* LevelFilters() const;
     void SetMeasuring(bool on) { m_bMeasure = on; }
+    // False once a build has refused the recording's tee output.
+    bool Records() const { return !m_bRecordingRefused; }
 
     // Reads what the running encoder wrote since the last call. Cheap: made ten times a second.
     void Poll();
@@ -56,6 +58,7 @@ class CEncoderHealth {
         std::string lastLine;
         bool refusedLibfdkAac = false;
         bool refusedLevels = false;
+        bool refusedRecording = false;
     };
     bool TakeExit(Exit& exit);
 
@@ -70,6 +73,7 @@ class CEncoderHealth {
     bool m_bBuiltInAac = false;
     bool m_bMeasure = true;
     bool m_bLevelsRefused = false;
+    bool m_bRecordingRefused = false;
     DWORD m_nStartTick = 0;
     // When the first progress line was seen.
     DWORD m_nPublishedTick = 0;

@@ -79,6 +79,8 @@ inline constexpr char kRecordingCannotStart[] =
 inline constexpr char kRecordingPausedForRelay[] =
     "拉流期间暂停录音：播出的是拉流的声音，由服务端的录制保存。";
 inline constexpr char kRecordingResumed[] = "直播恢复，录音继续。";
+inline constexpr char kRecordingRefused[] =
+    "编码器不支持录音（没有 tee 输出），改用不录音的编码命令，直播照常进行！";
 // Followed by the keys that were wrong or missing.
 inline constexpr char kAudioSettingsBad[] = "settings.ini 里以下设置无效或缺少，已用默认值：";
 

@@ -139,6 +139,10 @@ bool ParseRecordingFileName(const std::string& name, const LocalTime& day, Local
     return true;
 }
 
+bool RejectsRecordingOutput(const std::string& tail) {
+    return tail.find("Requested output format 'tee'") != std::string::npos;
+}
+
 bool RecordingExpired(const LocalTime& start, const LocalTime& now, int keepDays) {
     return LocalSeconds(now) - LocalSeconds(start) > keepDays * kDaySeconds;
 }

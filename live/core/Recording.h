@@ -31,6 +31,10 @@ bool ParseRecordingDayFolder(const std::string& name, LocalTime& day);
 // else in a recording folder is ever taken for a recording.
 bool ParseRecordingFileName(const std::string& name, const LocalTime& day, LocalTime& start);
 
+// True when the encoder refused the recording's command line, as a build without the tee output
+// does: the broadcast then goes on without it.
+bool RejectsRecordingOutput(const std::string& tail);
+
 // A recording that started before `now` by more than `keepDays` days is deleted.
 bool RecordingExpired(const LocalTime& start, const LocalTime& now, int keepDays);
 

@@ -17,6 +17,8 @@
 //                         for both channels every 100 ms (default -12); read again each time
 //   no_level_filters=1    a run given the measuring filters says it knows no such filter and
 //                         exits at once, as a build without them does
+//   no_tee=1              a run given the tee output says it knows no such format and exits
+//                         at once, as a build without it does
 // Publishing mode prints a progress line ending in CR every 500 ms, as the real tool does. With a
 // recording output (udp://127.0.0.1:<port>) on its command line it sends an ADTS frame there
 // every 100 ms while it prints, whose payload reads "run <n> frame <m>".
@@ -272,6 +274,11 @@ int Publish(const std::string& dir, std::map<std::string, std::string> keys, uns
     if (measuring && Number(keys, "no_level_filters", 0) != 0) {
         WriteAll(err, "[AVFilterGraph @ 05a2b1c0] No such filter: 'astats'\r\n"
                       "Error initializing complex filters.\r\n");
+        return 1;
+    }
+    if (Number(keys, "no_tee", 0) != 0 &&
+        std::string(GetCommandLineA()).find("-f tee") != std::string::npos) {
+        WriteAll(err, "Requested output format 'tee' is not a suitable output format\r\n");
         return 1;
     }
     const DWORD exit_after = Number(keys, "exit_after_ms", INFINITE);

@@ -182,8 +182,9 @@ TEST(Levels, TheRelayStandsInForASilentStudio) {
     EXPECT_TRUE(run.Close());
 }
 
-// A build without the measuring filters is started again at once without them, and the program
-// says so once; with measuring off, the command line is the original one, byte for byte.
+// A build without the measuring filters, or without the recording's tee output, is started again
+// at once without them, and the program says so once; with measuring off, the command line is the
+// original one, byte for byte.
 TEST(Levels, AnEncoderWithoutTheFiltersGetsTheOriginalCommandLine) {
     const struct {
         const char* name;
@@ -204,6 +205,14 @@ TEST(Levels, AnEncoderWithoutTheFiltersGetsTheOriginalCommandLine) {
          {kAudioSettingsBad +
               std::string("silence_threshold_db、silence_seconds、return_seconds、backup_relay"),
           kLive}},
+        {"recording refused, measuring off",
+         "no_tee=1\r\n",
+         "measure_levels=0\r\nrecord=1\r\n",
+         2,
+         {kLive,
+          std::string(kEncoderSays) +
+              "Requested output format 'tee' is not a suitable output format",
+          kRecordingRefused}},
     };
     const std::string spec_line = " -f dshow -i audio=\"Line In (Orvane USB)\" -y -c:a libfdk_aac "
                                   "-b:a 48k -f flv rtmp://1000.push.kelvo.net/live/room1 ";

@@ -136,6 +136,13 @@ TEST(Recording, AFullDrivePausesOnceAndResumesWithAMargin) {
     }
 }
 
+TEST(Recording, ABuildWithoutTheTeeOutputIsKnown) {
+    EXPECT_TRUE(RejectsRecordingOutput(
+        "x\r\nRequested output format 'tee' is not a suitable output format\r\n"));
+    EXPECT_FALSE(RejectsRecordingOutput("Requested output format 'flv' is not a suitable"));
+    EXPECT_FALSE(RejectsRecordingOutput("[tee @ 0] Slave '[f=flv]rtmp://h/a/s': error"));
+}
+
 TEST(Recording, TheStreamIsCutIntoWholeFramesHoweverItArrives) {
     const std::string a = Frame(300, 'a'), b = Frame(7, 'b'), c = Frame(1600, 'c');
     const std::string stream = "xy" + a + b + "\xFF\xF1z" + c;

@@ -59,6 +59,8 @@ inline constexpr char kRecordingExpiredFormat[] = "已删除超过 %d 天保留�
 inline constexpr char kRecordingPausedForRelay[] =
     "拉流期间暂停录音：播出的是拉流的声音，由服务端的录制保存。";
 inline constexpr char kRecordingResumed[] = "直播恢复，录音继续。";
+inline constexpr char kRecordingRefused[] =
+    "编码器不支持录音（没有 tee 输出），改用不录音的编码命令，直播照常进行！";
 inline constexpr char kRecordingFolder[] = "录音";
 
 // The encoder's measuring filters, as its command line carries them after "-af".
