@@ -47,15 +47,13 @@ Lines Names(const std::string& folder) {
 
 // The double's frames in a file, by the payload each carries ("run 1 frame 7").
 Lines Frames(const std::string& path) {
-    Lines frames;
     const std::string bytes = ReadWholeFile(path).value_or("");
-    for (size_t at = 0; at + 7 <= bytes.size();) {
-        const size_t length =
-            (bytes[at + 3] & 3) << 11 | (bytes[at + 4] & 0xFF) << 3 | (bytes[at + 5] & 0xFF) >> 5;
-        if (length < 8 || at + length > bytes.size()) break;
-        frames.push_back(bytes.substr(at + 7, length - 8));
-        at += length;
-    }
+    AdtsFrames cut;
+    cut.Feed(bytes.data(), bytes.size());
+    Lines frames;
+    // After the 7-byte header, without the payload's line end.
+    for (std::string frame; cut.Next(frame);)
+        frames.push_back(frame.substr(7, frame.size() - 8));
     return frames;
 }
 
