@@ -103,12 +103,13 @@ void CSonafeedDlg::EndLeftoverEncoders() {
     if (ended) AddLog(texts::kLeftoverEncoderEnded);
 }
 
-// Logs an exited encoder's last line, once. True when that encoder refused libfdk_aac, the
-// measuring filters or the recording's output, so that the next start, without them, can
-// follow at once.
+// Logs an exited encoder's last line, once, and tells the schedule whether it was on air. True
+// when that encoder refused libfdk_aac, the measuring filters or the recording's output, so
+// that the next start, without them, can follow at once.
 bool CSonafeedDlg::ReportEncoderExit() {
     CEncoderHealth::Exit exit;
     if (!m_health.TakeExit(exit)) return false;
+    if (exit.wasOnAir) m_restartSchedule.EncoderWasOnAir();
     if (!exit.lastLine.empty()) {
         CString line(exit.lastLine);
         // An encoder build that prints in the ANSI code page already gives text that is not

@@ -103,6 +103,7 @@ bool CEncoderHealth::TakeExit(Exit& exit) {
     // Once per encoder.
     m_file.Watch(false);
     exit.lastLine = LastStatusLine(tail, cut);
+    exit.wasOnAir = m_progress.Seen();
     exit.refusedLibfdkAac = !m_bBuiltInAac && LacksLibfdkAac(tail);
     exit.refusedLevels = LevelFilters() && RejectsLevelFilters(tail);
     if (exit.refusedLevels) m_bLevelsRefused = true;

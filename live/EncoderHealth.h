@@ -59,6 +59,8 @@ class CEncoderHealth {
         bool refusedLibfdkAac = false;
         bool refusedLevels = false;
         bool refusedRecording = false;
+        // It wrote a progress line: it was on air.
+        bool wasOnAir = false;
     };
     bool TakeExit(Exit& exit);
 

@@ -163,8 +163,8 @@ LRESULT CSonafeedDlg::OnServerChecked(WPARAM encoderRun, LPARAM answers) {
             EndStalledEncoder();
         return 0;
     }
-    // Back at once, on the schedule's next attempt: a server that flaps gets no more.
-    if (m_serverWatch.RestartNow(answers != 0) && m_restartSchedule.TakeNextAttemptNow()) {
+    // Back at once, as the schedule allows: a server that flaps gets no more.
+    if (m_serverWatch.RestartNow(answers != 0) && m_restartSchedule.ServerBack()) {
         AddLog(texts::kServerBack);
         RestartEncoder();
     }

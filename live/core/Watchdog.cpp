@@ -29,6 +29,15 @@ bool RestartSchedule::TakeFirstAttemptNow() {
     return m_nDeadTicks == 0 && m_nTakenEarly == 0 && TakeNextAttemptNow();
 }
 
+bool RestartSchedule::ServerBack() {
+    // Not counted ahead: the ticks keep their own attempts.
+    if (m_bOnAirSinceServerBack) {
+        m_bOnAirSinceServerBack = false;
+        return true;
+    }
+    return TakeNextAttemptNow();
+}
+
 bool RestartSchedule::TakeNextAttemptNow() {
     if (m_nTakenEarly == kAttemptsAhead) return false;
     ++m_nTakenEarly;

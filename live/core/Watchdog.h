@@ -8,8 +8,10 @@ bool IsRestartTick(int deadTicks);
 // names, counted since the encoder was last well. An attempt may be brought forward to a moment
 // between two ticks (the encoder seen gone after it was well, its server back), at most
 // kAttemptsAhead of them ahead of their ticks, and the ticks they were due on then pass without
-// one: however its server flaps, nothing restarts the encoder more often than the schedule does,
-// while a server that comes back after an outage still gets the encoder back at once.
+// one: however its server flaps, an encoder that never gets on air restarts no more often than
+// the schedule says. A server that comes back after an outage gets the encoder back at once,
+// and always when an encoder was on air since its last return: outages that follow each other
+// closely leave no dead air after each clears.
 class RestartSchedule {
   public:
     // A new encoder has started: its first tick found running may report the recovery.
@@ -23,15 +25,19 @@ class RestartSchedule {
     // The encoder was seen gone between ticks after it was well: true when the first attempt
     // is taken now.
     bool TakeFirstAttemptNow();
-    // Its server answers again: true when the next attempt is taken now.
-    bool TakeNextAttemptNow();
+    // An encoder has ended that was on air (it wrote a progress line).
+    void EncoderWasOnAir() { m_bOnAirSinceServerBack = true; }
+    // Its server answers again after it was seen absent: true when the encoder restarts now.
+    bool ServerBack();
 
   private:
     static constexpr int kAttemptsAhead = 2;
+    bool TakeNextAttemptNow();
     int m_nDeadTicks = 0;
     // Attempts taken ahead of their ticks.
     int m_nTakenEarly = 0;
     bool m_bFirstRunningTick = false;
+    bool m_bOnAirSinceServerBack = false;
 };
 
 // An encoder counts as well again once it has published this long (since its first progress

@@ -20,7 +20,8 @@ TEST(Watchdog, RestartsAtPowersOfTwoThenEveryThirtyTwoTicks) {
 TEST(Watchdog, AttemptsComeOnScheduleAndNeverMoreOften) {
     // One letter per event: a tick that found the encoder dead (d) or running (r; w: running and
     // well again), the encoder seen gone between ticks (g), its server back (b), a start by the
-    // operator (s). The outcome marks the restarts (R) and the recoveries reported (L).
+    // operator (s), an encoder ended that was on air (o). The outcome marks the restarts (R) and
+    // the recoveries reported (L).
     const struct {
         const char* name;
         std::string events, outcome;
@@ -36,6 +37,7 @@ TEST(Watchdog, AttemptsComeOnScheduleAndNeverMoreOften) {
         {"a start while counting is reported", "ddddsw", "RR.R.L"},
         {"a server back after an outage: at once", "ddddbdddd", "RR.RR...."},
         {"a server that flaps: two attempts ahead, no more", "gbbdddd", "RR....R"},
+        {"on air between outages: each return at once, once", "gbbobbobdd", "RR..R..R.."},
         {"dropped a few seconds after each start: the back-off holds", "grddrddrdddd",
          "RL.RL.RL...R"},
     };
@@ -48,7 +50,8 @@ TEST(Watchdog, AttemptsComeOnScheduleAndNeverMoreOften) {
             bool reported = false;
             if (event == 'd') restart = schedule.DeadTick();
             if (event == 'g') restart = schedule.TakeFirstAttemptNow();
-            if (event == 'b') restart = schedule.TakeNextAttemptNow();
+            if (event == 'b') restart = schedule.ServerBack();
+            if (event == 'o') schedule.EncoderWasOnAir();
             if (event == 'r' || event == 'w') reported = schedule.RunningTick(event == 'w');
             if (event == 's' || restart) schedule.EncoderStarted();
             outcome += restart ? 'R' : reported ? 'L' : '.';
