@@ -153,15 +153,15 @@ def accepts(port):
         return probe.connect_ex(("127.0.0.1", port)) == 0
 
 
-def read_lines(path):
+def read_lines(path, encoding="utf-8"):
     try:
-        return Path(path).read_text(encoding="utf-8", errors="replace").splitlines()
+        return Path(path).read_text(encoding=encoding, errors="replace").splitlines()
     except OSError:
         return []
 
 
-def tail(path, lines=15):
-    return "\n".join(read_lines(path)[-lines:])
+def tail(path, lines=15, encoding="utf-8"):
+    return "\n".join(read_lines(path, encoding)[-lines:])
 
 
 def head(path, lines):
@@ -372,6 +372,15 @@ class Sonafeed:
         """The log's texts without their time stamps, newest first."""
         out = self.uidrive("log", check=False) or ""
         return [line[20:] for line in out.splitlines()]
+
+    def unanswered_state(self):
+        """What a program whose log cannot be read looks like from outside: a dialog that is
+        there but does not answer is a hung program, none at all a crash or a wedged session."""
+        try:
+            shown = self.uidrive("wait-window", 2000, check=False, timeout=30)
+        except subprocess.TimeoutExpired:
+            return "does not answer; no program of its session starts"
+        return f"does not answer, {'its dialog shown' if shown else 'no dialog found'}"
 
     def net_status(self):
         """The running encoder's output so far: each start empties the file."""
@@ -1027,8 +1036,16 @@ class Broadcast:
 
     def diagnostics(self):
         parts = []
-        if self.sonafeed and self.sonafeed.process and self.sonafeed.process.poll() is None:
-            parts.append("Sonafeed's log:\n  " + "\n  ".join(self.sonafeed.log()))
+        if self.sonafeed and self.sonafeed.process:
+            running = self.sonafeed.process.poll() is None
+            shown = self.sonafeed.log() if running else []
+            # A program that has ended or stopped answering still has its daily log file.
+            files = sorted((self.sonafeed.work / "log").glob("*-*-*.txt"))
+            state = "has ended" if not running else self.sonafeed.unanswered_state()
+            parts.append("Sonafeed's log:\n  " + "\n  ".join(shown) if shown else
+                         f"Sonafeed {state}; the end of its log file:\n" +
+                         (tail(files[-1], 30, "gbk") if files else "(none)"))
+            parts.append("Wine's output:\n" + tail(self.out / "wine.log", 30))
         parts.append("open API stand-in:\n" + tail(self.out / "standin.log"))
         parts.append("nginx:\n" + tail(self.root / "nginx-error.log"))
         # The last encoder's output: each start empties the file.
