@@ -8,7 +8,8 @@ encoder's banner that it lacks libfdk_aac and publishes with the built-in aac; w
 --hide-banner the encoder refuses libfdk_aac first), read it back, kill the encoder and wait for
 the watchdog to bring it back, with --outages also cut the way to the RTMP server in several ways
 and time the stream's return after each, stop with auto-pull ticked so that the relay takes
-over, stop the relay, take a screenshot. Prints a report; exits 1 when a check fails. Builds
+over, stop the relay, take a screenshot. Prints a report; exits 1 when a check fails, 3 when
+the Wine session's wineserver ended meanwhile (Wine's fault, which took the run along). Builds
 nothing: the caller passes the built programs. With --interactive it only sets everything up and
 starts Sonafeed.exe for a person to use, until it is closed."""
 
@@ -99,6 +100,25 @@ def wine_env(wine_run):
         if sep and not name.startswith("#"):
             env[name] = value.strip('"')
     return env
+
+
+# The exit code for a run whose Wine session's wineserver ended: Wine 8's server sometimes
+# aborts on an assertion of its own, and every program of the session then waits forever.
+SESSION_LOST = 3
+
+
+def session_server_running(wine_run):
+    """Whether a wineserver of the session's prefix still runs."""
+    prefix = f"WINEPREFIX={wine_env(wine_run)['WINEPREFIX']}".encode()
+    for entry in Path("/proc").iterdir():
+        try:
+            if entry.name.isdigit() and \
+                    (entry / "comm").read_text().startswith("wineserver") and \
+                    prefix in (entry / "environ").read_bytes().split(b"\0"):
+                return True
+        except OSError:
+            pass
+    return False
 
 
 class Abort(Exception):
@@ -1099,6 +1119,9 @@ def main():
         text += "\n\n" + diagnostics
     (run.out / "report.txt").write_text(text + "\n", encoding="utf-8")
     print(text)
+    if not passed and not session_server_running(args.wine_run):
+        print("The Wine session's wineserver has ended: the run cannot tell anything.")
+        return SESSION_LOST
     return 0 if passed else 1
 
 
