@@ -1072,8 +1072,6 @@ class Broadcast:
                          f"Sonafeed {state}; the end of its log file:\n" +
                          (tail(files[-1], 30, "gbk") if files else "(none)"))
             parts.append("Wine's output:\n" + tail(self.out / "wine.log", 30))
-            parts.append("The session's wineserver:\n" +
-                         tail(self.args.wine_run.parent / "wineserver.log", 10))
         parts.append("open API stand-in:\n" + tail(self.out / "standin.log"))
         parts.append("nginx:\n" + tail(self.root / "nginx-error.log"))
         # The last encoder's output: each start empties the file.
