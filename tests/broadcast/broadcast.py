@@ -107,18 +107,22 @@ def wine_env(wine_run):
 SESSION_LOST = 3
 
 
-def session_server_running(wine_run):
-    """Whether a wineserver of the session's prefix still runs."""
-    prefix = f"WINEPREFIX={wine_env(wine_run)['WINEPREFIX']}".encode()
+def running_with(variable):
+    """The /proc folders of the processes whose environment holds `variable` ("NAME=value")."""
+    needle = variable.encode()
     for entry in Path("/proc").iterdir():
         try:
-            if entry.name.isdigit() and \
-                    (entry / "comm").read_text().startswith("wineserver") and \
-                    prefix in (entry / "environ").read_bytes().split(b"\0"):
-                return True
+            if entry.name.isdigit() and needle in (entry / "environ").read_bytes().split(b"\0"):
+                yield entry
         except OSError:
             pass
-    return False
+
+
+def session_server_running(wine_run):
+    """Whether a wineserver of the session's prefix still runs."""
+    prefix = f"WINEPREFIX={wine_env(wine_run)['WINEPREFIX']}"
+    return any("".join(read_lines(entry / "comm")).startswith("wineserver")
+               for entry in running_with(prefix))
 
 
 class Abort(Exception):
@@ -393,15 +397,6 @@ class Sonafeed:
         out = self.uidrive("log", check=False) or ""
         return [line[20:] for line in out.splitlines()]
 
-    def unanswered_state(self):
-        """What a program whose log cannot be read looks like from outside: a dialog that is
-        there but does not answer is a hung program, none at all a crash or a wedged session."""
-        try:
-            shown = self.uidrive("wait-window", 2000, check=False, timeout=30)
-        except subprocess.TimeoutExpired:
-            return "does not answer; no program of its session starts"
-        return f"does not answer, {'its dialog shown' if shown else 'no dialog found'}"
-
     def net_status(self):
         """The running encoder's output so far: each start empties the file."""
         return read_lines(self.args.wine_run.parent / "wineprefix/drive_c/NetStatus.txt")
@@ -424,12 +419,10 @@ class Sonafeed:
 
     def sweep(self):
         """Last resort for processes of this run that Windows calls could not end."""
-        needle = f"SONAFEED_BROADCAST_RUN={self.marker}".encode()
-        for entry in Path("/proc").iterdir():
+        for entry in running_with(f"SONAFEED_BROADCAST_RUN={self.marker}"):
             try:
-                if entry.name.isdigit() and needle in (entry / "environ").read_bytes().split(b"\0"):
-                    os.kill(int(entry.name), signal.SIGKILL)
-            except (OSError, ProcessLookupError):
+                os.kill(int(entry.name), signal.SIGKILL)
+            except OSError:
                 pass
 
 
@@ -1067,7 +1060,8 @@ class Broadcast:
             shown = self.sonafeed.log() if running else []
             # A program that has ended or stopped answering still has its daily log file.
             files = sorted((self.sonafeed.work / "log").glob("*-*-*.txt"))
-            state = "has ended" if not running else self.sonafeed.unanswered_state()
+            state = ("has ended" if not running else "does not answer" if
+                     session_server_running(self.args.wine_run) else "lost its Wine session")
             parts.append("Sonafeed's log:\n  " + "\n  ".join(shown) if shown else
                          f"Sonafeed {state}; the end of its log file:\n" +
                          (tail(files[-1], 30, "gbk") if files else "(none)"))
